@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies that are missing, with apt-get
+# (through sudo when not root). Does nothing when everything is present.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config libpng-dev zlib1g-dev libgtest-dev)
+if [ "${PNG2ZEQ_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
+if [ "${PNG2ZEQ_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev); fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

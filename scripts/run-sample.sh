@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds png2zeq and converts the bundled sample
+# image to RGBA5658 with dithering, printing the progress.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPNG2ZEQ_BUILD_TESTS=OFF
+cmake --build build
+
+output=build/gradient-rgba-96x64.zeq
+build/bin/png2zeq -verbose -depth 565 -dither -output "$output" samples/gradient-rgba-96x64.png
+echo "Wrote $output ($(stat -c %s "$output") bytes)"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice:
+# a normal build, and one under AddressSanitizer + UndefinedBehaviorSanitizer
+# with leak detection on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run_suite() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== normal build =="
+run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPNG2ZEQ_SANITIZE=ON

@@ -1,0 +1,126 @@
+#include "cli/command_line.h"
+
+#include <cstdio>
+
+#include "cli/ascii.h"
+#include "cli/texts.h"
+#include "pixels/burkes_dither.h"
+
+namespace png2zeq {
+namespace {
+
+enum class OptionKind { Dither, Depth, Output, Help, Codes, Verbose, Uncompressed };
+
+struct OptionEntry {
+  const char* name;
+  OptionKind kind;
+};
+
+// Option names after the '-' or '/' prefix, matched without regard to case.
+constexpr OptionEntry kOptions[] = {
+    {"dither", OptionKind::Dither},   {"d", OptionKind::Depth},
+    {"depth", OptionKind::Depth},     {"o", OptionKind::Output},
+    {"output", OptionKind::Output},   {"h", OptionKind::Help},
+    {"?", OptionKind::Help},          {"help", OptionKind::Help},
+    {"c", OptionKind::Codes},         {"codes", OptionKind::Codes},
+    {"v", OptionKind::Verbose},       {"verbose", OptionKind::Verbose},
+    {"u", OptionKind::Uncompressed},  {"uncompressed", OptionKind::Uncompressed},
+};
+
+// The one dither method the converter knows.
+constexpr const char* kBurkesMethodName = "burkes";
+
+const OptionEntry* FindOption(const char* name) {
+  for (const OptionEntry& option : kOptions) {
+    if (EqualsIgnoringCase(name, option.name)) return &option;
+  }
+  return nullptr;
+}
+
+bool HasOptionPrefix(const char* argument) { return argument[0] == '-' || argument[0] == '/'; }
+
+// Whether the argument is read as an option. The last argument is an
+// absolute path rather than an option when it starts with '/' but does not
+// spell a known option after it, so "/home/me/logo.png" converts while "/v"
+// stays an option.
+bool IsOptionArgument(const char* argument, bool isLast) {
+  if (argument[0] == '-') return true;
+  if (argument[0] != '/') return false;
+  return !isLast || FindOption(argument + 1) != nullptr;
+}
+
+}  // namespace
+
+ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
+  job.inputPath = nullptr;
+  job.outputPath = nullptr;
+  job.depthText = nullptr;
+  job.verbose = 0;
+  job.uncompressed = 0;
+  job.ditherState = nullptr;
+  job.ditherError = nullptr;
+  job.answeredInformationRequest = 0;
+  if (argc <= 1) return MissingInputFile;
+
+  ErrorCode error = OK;
+  const int last = argc - 1;
+  for (int position = 1; position <= last && error == OK; ++position) {
+    const char* argument = argv[position];
+    if (!IsOptionArgument(argument, position == last)) {
+      if (position == last) {
+        job.inputPath = argument;
+      } else {
+        std::printf("Parameter %d doesn't start with '-' or '/'.\n", position);
+        error = InvalidParameters;
+      }
+      continue;
+    }
+
+    const OptionEntry* option = FindOption(argument + 1);
+    if (option == nullptr) continue;  // unknown options are passed over silently
+    switch (option->kind) {
+      case OptionKind::Dither: {
+        job.ditherState = BurkesDitherState;
+        job.ditherError = BurkesDitherError;
+        // A method name may follow, but never in the input path's place.
+        const bool methodFollows = position + 1 < last && !HasOptionPrefix(argv[position + 1]);
+        if (methodFollows) {
+          const char* method = argv[++position];
+          if (!EqualsIgnoringCase(method, kBurkesMethodName)) {
+            std::printf("Parameter %s invalid.\n", method);
+            error = UnknownDitherMethod;
+          }
+        }
+        break;
+      }
+      case OptionKind::Depth:
+      case OptionKind::Output:
+        if (position == last) {
+          std::printf("Parameter %s invalid.\n", argument);
+          error = InvalidParameters;
+          break;
+        }
+        (option->kind == OptionKind::Depth ? job.depthText : job.outputPath) = argv[++position];
+        break;
+      case OptionKind::Help:
+        PrintUsage(job.programPath);
+        job.answeredInformationRequest = 1;
+        return OK;
+      case OptionKind::Codes:
+        PrintErrorCodes();
+        job.answeredInformationRequest = 1;
+        return OK;
+      case OptionKind::Verbose:
+        job.verbose = 1;
+        break;
+      case OptionKind::Uncompressed:
+        job.uncompressed = 1;
+        break;
+    }
+  }
+
+  if (error != OK) return error;
+  return job.inputPath == nullptr ? MissingInputFile : OK;
+}
+
+}  // namespace png2zeq

@@ -1,0 +1,62 @@
+#pragma once
+// The one record a conversion works on. It lives for the whole run, starts
+// zeroed, and every stage reads and writes it through free functions.
+
+#include <cstdint>
+
+#include "job/error_code.h"
+#include "job/zeq_format.h"
+
+namespace png2zeq {
+
+struct ConversionJob;
+struct DitherState;
+
+// Accumulated error of one pixel position, in the source byte order.
+struct ErrorCell {
+  float red;
+  float green;
+  float blue;
+};
+
+// Builds (create true) or releases (create false) the dither state for the
+// job's width. Returns the new state, or nullptr on release or when the
+// state cannot be allocated.
+using DitherStateHook = DitherState* (*)(const ConversionJob& job, bool create,
+                                         DitherState* state);
+
+// Fetch (error nullptr): returns the accumulated error for the pixel at
+// `column`. Diffuse (error given): spreads that pixel's quantisation error to
+// its neighbours and returns nullptr.
+using DitherErrorHook = ErrorCell* (*)(const ErrorCell* error, uint32_t column, uint32_t row,
+                                       DitherState* state);
+
+// 260 characters including the terminating NUL: the longest derived output
+// name the path rules allow.
+inline constexpr int kDerivedNameSize = 260;
+
+struct ConversionJob {
+  const char* programPath;
+  // These three point into the argument vector; outputPath may instead
+  // point at derivedName.
+  const char* inputPath;
+  const char* outputPath;
+  const char* depthText;
+  char derivedName[kDerivedNameSize];
+  uint8_t verbose;
+  uint8_t uncompressed;
+  // Both set by -dither, or both null.
+  DitherStateHook ditherState;
+  DitherErrorHook ditherError;
+  // Set when -help or -codes was answered: the run ends there with status 0.
+  uint8_t answeredInformationRequest;
+  uint8_t pngColourType;
+  uint32_t width;
+  uint32_t height;
+  // The one heap block the job owns; the run driver frees it at the end.
+  uint8_t* pixels;
+  uint32_t pixelLength;
+  OutputHeader header;
+};
+
+}  // namespace png2zeq

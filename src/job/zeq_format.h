@@ -1,0 +1,91 @@
+#pragma once
+// The ZEQ file format: a 24-byte little-endian header followed by the pixel
+// block, raw or as one zlib stream. The converter's writer and the inspection
+// tool's reader both take their format knowledge from here.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace png2zeq {
+
+// First header field of every ZEQ file; on disk the bytes 5E 0B 5E 0B.
+inline constexpr uint32_t kZeqMagic = 0x0B5E0B5E;
+
+// Six unsigned 32-bit fields, stored in this order.
+inline constexpr size_t kZeqHeaderSize = 24;
+
+// The largest image the converter admits; a header outside these bounds
+// cannot have come from it.
+inline constexpr uint32_t kMaxImageWidth = 1024;
+inline constexpr uint32_t kMaxImageHeight = 768;
+
+// Pixel format codes: the hexadecimal digits give each channel's bits,
+// alpha first where there is one.
+inline constexpr uint32_t kFormatGrey8 = 0x0008;
+inline constexpr uint32_t kFormatGreyAlpha88 = 0x8008;
+inline constexpr uint32_t kFormatRgb888 = 0x0888;
+inline constexpr uint32_t kFormatRgba8888 = 0x8888;
+inline constexpr uint32_t kFormatRgb565 = 0x0565;
+inline constexpr uint32_t kFormatRgba5658 = 0x8565;
+
+struct ZeqFormatInfo {
+  uint32_t code;
+  uint32_t bytesPerPixel;
+  const char* name;
+};
+
+// Every format a ZEQ file may carry, with the bytes one pixel takes.
+inline constexpr ZeqFormatInfo kZeqFormats[] = {
+    {kFormatGrey8, 1, "GREY8"},         {kFormatGreyAlpha88, 2, "GREYA88"},
+    {kFormatRgb888, 3, "RGB888"},       {kFormatRgba8888, 4, "RGBA8888"},
+    {kFormatRgb565, 2, "RGB565"},       {kFormatRgba5658, 3, "RGBA5658"},
+};
+
+// Looks up a format code; returns nullptr for a code no ZEQ file carries.
+inline const ZeqFormatInfo* FindZeqFormat(uint32_t code) {
+  for (const ZeqFormatInfo& info : kZeqFormats) {
+    if (info.code == code) return &info;
+  }
+  return nullptr;
+}
+
+struct OutputHeader {
+  uint32_t magic;
+  uint32_t pixelFormat;
+  uint32_t width;
+  uint32_t height;
+  uint32_t rawLength;
+  uint32_t compressedLength;
+};
+
+// Stores `value` little-endian at `out`, whatever the host's byte order.
+inline void StoreLittleEndian32(uint8_t* out, uint32_t value) {
+  out[0] = static_cast<uint8_t>(value);
+  out[1] = static_cast<uint8_t>(value >> 8);
+  out[2] = static_cast<uint8_t>(value >> 16);
+  out[3] = static_cast<uint8_t>(value >> 24);
+}
+
+inline uint32_t LoadLittleEndian32(const uint8_t* in) {
+  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
+}
+
+// Serialises the header into the 24 bytes it occupies on disk.
+inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[kZeqHeaderSize]) {
+  StoreLittleEndian32(out + 0, header.magic);
+  StoreLittleEndian32(out + 4, header.pixelFormat);
+  StoreLittleEndian32(out + 8, header.width);
+  StoreLittleEndian32(out + 12, header.height);
+  StoreLittleEndian32(out + 16, header.rawLength);
+  StoreLittleEndian32(out + 20, header.compressedLength);
+}
+
+// Reads the 24 header bytes back; checks nothing.
+inline OutputHeader DecodeZeqHeader(const uint8_t in[kZeqHeaderSize]) {
+  return OutputHeader{LoadLittleEndian32(in + 0),  LoadLittleEndian32(in + 4),
+                      LoadLittleEndian32(in + 8),  LoadLittleEndian32(in + 12),
+                      LoadLittleEndian32(in + 16), LoadLittleEndian32(in + 20)};
+}
+
+}  // namespace png2zeq

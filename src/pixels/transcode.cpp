@@ -1,0 +1,49 @@
+#include "pixels/transcode.h"
+
+#include <cstdio>
+
+#include "job/heap.h"
+#include "pixels/depth_text.h"
+#include "pixels/pixel_format_table.h"
+
+namespace png2zeq {
+
+ErrorCode TranscodePixels(ConversionJob& job) {
+  const uint32_t depth = ParseDepthText(job.depthText);
+  const PixelFormatEntry* entry = FindPixelFormat(depth, job.pngColourType);
+  if (entry == nullptr) {
+    // No line end: the driver's error line continues this one.
+    std::printf("Lookup for format \"%s\" with PNG colour %u failed.",
+                job.depthText != nullptr ? job.depthText : "", job.pngColourType);
+    return TranscodeLookup;
+  }
+
+  const uint32_t length = entry->bytesPerPixel * job.height * job.width;
+  if (job.verbose) std::printf("%s, length %u\n", entry->message, length);
+
+  if (entry->transcoder != nullptr) {
+    auto* transcoded = static_cast<uint8_t*>(AllocateBlock(length));
+    if (transcoded == nullptr) return OutOfMemory;
+    DitherState* state = nullptr;
+    if (job.ditherState != nullptr) {
+      state = job.ditherState(job, true, nullptr);
+      if (state == nullptr) {
+        FreeBlock(transcoded);
+        return OutOfMemory;
+      }
+    }
+    entry->transcoder(job, transcoded, state);
+    FreeBlock(job.pixels);
+    if (job.ditherState != nullptr) job.ditherState(job, false, state);
+    job.pixels = transcoded;
+    job.pixelLength = length;
+  }
+
+  job.header.pixelFormat = entry->pixelFormat;
+  job.header.width = job.width;
+  job.header.height = job.height;
+  job.header.rawLength = job.pixelLength;
+  return OK;
+}
+
+}  // namespace png2zeq

@@ -1,0 +1,35 @@
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace png2zeq::testing {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/png2zeq-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed for " << pattern;
+  path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Restore write permission on anything a test made read-only.
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+std::string SharedDataDir() {
+  const char* overridden = std::getenv("PNG2ZEQ_SHARED_DIR");
+  return overridden && *overridden ? overridden : PNG2ZEQ_SHARED_DIR;
+}
+
+}  // namespace png2zeq::testing
