@@ -1,0 +1,286 @@
+// The deflate stage and the writer seen through whole converter runs: the
+// files left on disk, the lines printed and the exit status.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job/error_code.h"
+#include "job/zeq_format.h"
+#include "output/output_checks.h"
+#include "support/png_builder.h"
+#include "support/subprocess.h"
+#include "support/temp_dir.h"
+
+namespace png2zeq {
+namespace {
+
+using testing::Bytes;
+using testing::DeflatedLine;
+using testing::ObservePath;
+using testing::OutputFileLine;
+using testing::PathState;
+using testing::PngSpec;
+using testing::ProcessResult;
+using testing::RunConverterProcess;
+using testing::TempDir;
+
+using Arguments = std::vector<std::string>;
+
+// Encodes `spec` into dir/name; returns the path.
+std::string WritePng(const TempDir& dir, const std::string& name, const PngSpec& spec) {
+  const std::string path = dir.File(name);
+  testing::WriteFile(path, testing::EncodePng(spec));
+  return path;
+}
+
+// `head` followed by `tail`.
+Arguments Concat(Arguments head, const Arguments& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+// The run driver's closing line for a failed run.
+std::string ErrorLine(ErrorCode code, const std::string& input) {
+  return std::string("Error \"") + ErrorCodeName(code) + "\" occurred for " + input + ".\n";
+}
+
+// Runs the converter and expects a clean success: status 0, nothing on the
+// error stream (a sanitizer report would land there).
+ProcessResult ConvertOk(const Arguments& arguments) {
+  const ProcessResult run = RunConverterProcess(arguments);
+  EXPECT_EQ(run.exitStatus, 0) << run.output;
+  EXPECT_EQ(run.errors, "");
+  return run;
+}
+
+// A ZEQ file split into its header and data.
+struct ZeqFile {
+  OutputHeader header{};
+  Bytes data;
+};
+
+// Reads a ZEQ file; fails the test when it is shorter than a header.
+ZeqFile ReadZeq(const std::string& path) {
+  const Bytes bytes = testing::ReadFile(path);
+  ZeqFile file;
+  EXPECT_GE(bytes.size(), kZeqHeaderSize) << path;
+  if (bytes.size() < kZeqHeaderSize) return file;
+  file.header = DecodeZeqHeader(bytes.data());
+  file.data.assign(bytes.begin() + kZeqHeaderSize, bytes.end());
+  return file;
+}
+
+// An 8-bit image of the given size and PNG colour type, samples unset.
+PngSpec Image(uint32_t width, uint32_t height, int colourType) {
+  PngSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.colourType = colourType;
+  return spec;
+}
+
+// An image whose samples ramp up: shrinks well under deflate.
+PngSpec Gradient(uint32_t width, uint32_t height, int colourType, int channels) {
+  PngSpec spec = Image(width, height, colourType);
+  spec.samples.resize(size_t{width} * height * channels);
+  for (size_t i = 0; i < spec.samples.size(); ++i) spec.samples[i] = static_cast<uint8_t>(i * 5);
+  return spec;
+}
+
+// An RGB image of random samples: deflate cannot shrink it.
+PngSpec RandomRgb(uint32_t width, uint32_t height) {
+  PngSpec spec = Image(width, height, 2);
+  spec.samples = testing::RandomBytes(size_t{width} * height * 3, 7);
+  return spec;
+}
+
+TEST(OutputCli, OnePixelRgb565UncompressedFileIsExact) {
+  TempDir dir;
+  PngSpec spec = Image(1, 1, 2);
+  spec.samples = {0x12, 0x34, 0x56};  // RGB565 word 0x51A2, red in the low bits
+  const std::string input = WritePng(dir, "pixel.png", spec);
+  const Bytes expected = {0x5E, 0x0B, 0x5E, 0x0B, 0x65, 0x05, 0x00, 0x00, 0x01,
+                          0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,
+                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA2, 0x51};
+
+  const std::string quiet = dir.File("quiet.zeq");
+  EXPECT_EQ(ConvertOk({"-depth", "565", "-uncompressed", "-output", quiet, input}).output, "");
+  EXPECT_EQ(testing::ReadFile(quiet), expected);
+
+  const std::string verbose = dir.File("verbose.zeq");
+  const ProcessResult run =
+      ConvertOk({"-depth", "565", "-uncompressed", "-verbose", "-output", verbose, input});
+  EXPECT_TRUE(run.output.ends_with("Not deflating.\n" + OutputFileLine(verbose))) << run.output;
+  EXPECT_EQ(testing::ReadFile(verbose), expected);
+}
+
+TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
+  const struct {
+    const char* name;
+    PngSpec spec;
+    Arguments options;
+    uint32_t pixelFormat;
+    bool incompressible;
+  } cases[] = {
+      {"RGB reduced to RGB565", Gradient(40, 30, 2, 3), {"-depth", "565"}, kFormatRgb565, false},
+      {"RGBA reduced to RGBA5658", Gradient(21, 13, 6, 4), {"-d", "565"}, kFormatRgba5658, false},
+      {"RGBA kept", Gradient(33, 17, 6, 4), {}, kFormatRgba8888, false},
+      {"one grey pixel", Gradient(1, 1, 0, 1), {}, kFormatGrey8, false},
+      {"random RGB", RandomRgb(64, 64), {}, kFormatRgb888, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string input = WritePng(dir, "image.png", c.spec);
+    const std::string rawPath = dir.File("raw.zeq");
+    const std::string packedPath = dir.File("packed.zeq");
+    EXPECT_EQ(ConvertOk(Concat(c.options, {"-uncompressed", "-output", rawPath, input})).output,
+              "");
+    const ProcessResult packedRun =
+        ConvertOk(Concat(c.options, {"-verbose", "-output", packedPath, input}));
+
+    const ZeqFile raw = ReadZeq(rawPath);
+    const ZeqFile packed = ReadZeq(packedPath);
+    EXPECT_EQ(raw.header.magic, kZeqMagic);
+    EXPECT_EQ(raw.header.pixelFormat, c.pixelFormat);
+    EXPECT_EQ(raw.header.compressedLength, 0u);
+    ASSERT_EQ(raw.data.size(), raw.header.rawLength);
+
+    // Same image, same header, except for the stored length.
+    const uint32_t compressedLength = packed.header.compressedLength;
+    EXPECT_EQ(packed.header.magic, kZeqMagic);
+    EXPECT_EQ(packed.header.pixelFormat, raw.header.pixelFormat);
+    EXPECT_EQ(packed.header.width, c.spec.width);
+    EXPECT_EQ(packed.header.height, c.spec.height);
+    EXPECT_EQ(packed.header.rawLength, raw.header.rawLength);
+    ASSERT_EQ(packed.data.size(), compressedLength);
+    ASSERT_GE(compressedLength, 2u);
+    EXPECT_EQ(packed.data[0], 0x78);
+    EXPECT_EQ(packed.data[1], 0x9C);
+    EXPECT_LE(compressedLength, testing::DeflateBound(raw.header.rawLength));
+    if (c.incompressible) {
+      EXPECT_GT(compressedLength, raw.header.rawLength) << "stored compressed although larger";
+    }
+
+    Bytes inflated;
+    ASSERT_TRUE(testing::InflateExactly(packed.data.data(), packed.data.size(),
+                                        raw.header.rawLength, &inflated));
+    EXPECT_TRUE(inflated == raw.data) << "inflated block differs from the uncompressed file";
+    EXPECT_TRUE(packedRun.output.ends_with(DeflatedLine(raw.header.rawLength, compressedLength) +
+                                           OutputFileLine(packedPath)))
+        << packedRun.output;
+  }
+}
+
+TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
+  for (const Arguments& options : {Arguments{"-uncompressed"}, Arguments{}}) {
+    SCOPED_TRACE(options.empty() ? "compressed" : "uncompressed");
+    TempDir dir;
+    const std::string input = WritePng(dir, "image.png", Gradient(16, 16, 2, 3));
+    const std::string fresh = dir.File("fresh.zeq");
+    const std::string stale = dir.File("stale.zeq");
+    testing::WriteFile(stale, Bytes(100000, 0xEE));
+    ConvertOk(Concat(options, {"-output", fresh, input}));
+    ConvertOk(Concat(options, {"-output", stale, input}));
+    const Bytes written = testing::ReadFile(stale);
+    EXPECT_EQ(written, testing::ReadFile(fresh));
+    const ZeqFile file = ReadZeq(stale);
+    const uint32_t dataLength =
+        file.header.compressedLength != 0 ? file.header.compressedLength : file.header.rawLength;
+    EXPECT_EQ(written.size(), kZeqHeaderSize + dataLength);
+  }
+}
+
+TEST(OutputCli, OutputNamingTheInputReplacesIt) {
+  TempDir dir;
+  const std::string input = WritePng(dir, "image.png", Gradient(24, 10, 6, 4));
+  const std::string reference = dir.File("reference.zeq");
+  ConvertOk({"-depth", "565", "-output", reference, input});
+  ConvertOk({"-depth", "565", "-output", input, input});
+  EXPECT_EQ(testing::ReadFile(input), testing::ReadFile(reference));
+}
+
+// A writer failure as the user sees it: the output path it meets, the result
+// code, and the lines the writer adds with -verbose.
+struct WriterFailure {
+  const char* name;
+  std::string (*prepare)(const TempDir& dir);  // returns the output path
+  bool lockIt;                                 // another process holds the (existing) output file
+  ErrorCode result;
+  const char* writerLines;  // after the "Output file" line
+};
+
+const WriterFailure kWriterFailures[] = {
+    {"missing directory", [](const TempDir& dir) { return dir.File("absent/out.zeq"); }, false,
+     CreateZEQFailed, ""},
+    {"path is a directory",
+     [](const TempDir& dir) {
+       const std::string path = dir.File("taken");
+       mkdir(path.c_str(), 0700);
+       return path;
+     },
+     false, CreateZEQFailed, ""},
+    {"locked by another process",
+     [](const TempDir& dir) {
+       const std::string path = dir.File("busy.zeq");
+       testing::WriteFile(path, Bytes{'o', 'l', 'd'});
+       return path;
+     },
+     true, CreateZEQFailed, ""},
+    {"full device", [](const TempDir&) { return std::string("/dev/full"); }, false, WriteError,
+     "Error writing the header, wrote 4294967295 expected 24\n"},
+};
+const WriterFailure kReadOnlyDirectory = {"read-only directory",
+                                          [](const TempDir& dir) {
+                                            const std::string parent = dir.File("readonly");
+                                            mkdir(parent.c_str(), 0500);
+                                            return parent + "/out.zeq";
+                                          },
+                                          false, CreateZEQFailed, ""};
+
+// Runs the converter quietly and verbosely against the prepared output path
+// and checks the status, the lines printed and that the path is unchanged.
+void ExpectWriterFailure(const WriterFailure& c) {
+  SCOPED_TRACE(c.name);
+  TempDir dir;
+  const std::string input = WritePng(dir, "image.png", Gradient(8, 8, 2, 3));
+  const std::string output = c.prepare(dir);
+  std::unique_ptr<testing::HeldLock> lock;
+  if (c.lockIt) {
+    lock = std::make_unique<testing::HeldLock>(output);
+    ASSERT_TRUE(lock->held());
+  }
+  const PathState before = ObservePath(output);
+  if (output == "/dev/full" && before.type != S_IFCHR) GTEST_SKIP() << "no /dev/full here";
+
+  const ProcessResult quiet = RunConverterProcess({"-output", output, input});
+  EXPECT_EQ(quiet.exitStatus, static_cast<int>(c.result));
+  EXPECT_EQ(quiet.output, ErrorLine(c.result, input)) << "writer printed without -verbose";
+  EXPECT_EQ(quiet.errors, "");
+
+  const ProcessResult verbose = RunConverterProcess({"-verbose", "-output", output, input});
+  EXPECT_EQ(verbose.exitStatus, static_cast<int>(c.result));
+  EXPECT_TRUE(
+      verbose.output.ends_with(OutputFileLine(output) + c.writerLines + ErrorLine(c.result, input)))
+      << verbose.output;
+  EXPECT_EQ(verbose.errors, "");
+
+  EXPECT_TRUE(ObservePath(output) == before) << "output path changed";
+}
+
+TEST(OutputCli, WriterFailuresEndTheRunWithTheirCode) {
+  for (const WriterFailure& c : kWriterFailures) ExpectWriterFailure(c);
+}
+
+TEST(OutputCli, ReadOnlyDirectoryGivesCreateZEQFailed) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+  ExpectWriterFailure(kReadOnlyDirectory);
+}
+
+}  // namespace
+}  // namespace png2zeq
