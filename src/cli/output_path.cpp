@@ -16,14 +16,15 @@ ErrorCode DeriveOutputPath(ConversionJob& job) {
   const char* drive = nullptr;
   const char* directory = nullptr;
 
+  if (job.outputPath != nullptr && !SplitPath(job.outputPath, output)) return GeneralFailure;
+  // An input path too long to split is refused whether or not its name is
+  // needed, so such an input is never opened.
+  if (!SplitPath(job.inputPath, input)) return GeneralFailure;
   if (job.outputPath == nullptr) {
-    if (!SplitPath(job.inputPath, input)) return GeneralFailure;
     drive = input.drive;
     directory = input.directory;
   } else {
-    if (!SplitPath(job.outputPath, output)) return GeneralFailure;
     if (output.fileName[0] != '\0') return OK;  // used as given, extension or not
-    if (!SplitPath(job.inputPath, input)) return GeneralFailure;
     drive = output.drive;
     directory = output.directory;
   }
