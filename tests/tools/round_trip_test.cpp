@@ -1,0 +1,296 @@
+// PNG -> png2zeq -> zeq2png -> PNG, both executables run as processes: the
+// preview must show exactly what the ZEQ file holds.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "zeq2png/preview_pixels.h"
+#include "zeq2png/zeq_result.h"
+#include "zeq_test_support.h"
+
+namespace zeq2png {
+namespace {
+
+using png2zeq::testing::Bytes;
+using png2zeq::testing::DecodedPng;
+using png2zeq::testing::DecodeWithConverterReader;
+using png2zeq::testing::PatternBytes;
+using png2zeq::testing::PngSpec;
+using png2zeq::testing::RunConverterProcess;
+using png2zeq::testing::RunZeq2PngProcess;
+using png2zeq::testing::TempDir;
+using png2zeq::testing::WriteFile;
+
+// Converts `png` with the extra converter `options`, previews the ZEQ file
+// and returns the preview decoded; fails the test when a step fails.
+DecodedPng RoundTrip(const TempDir& dir, const std::string& png,
+                     const std::vector<std::string>& options) {
+  const std::string zeq = dir.File("round.zeq");
+  const std::string preview = dir.File("round.preview.png");
+  std::vector<std::string> convert = options;
+  convert.insert(convert.end(), {"-o", zeq, png});
+  const auto converted = RunConverterProcess(convert);
+  EXPECT_EQ(converted.exitStatus, 0) << converted.output;
+  const auto previewed = RunZeq2PngProcess({zeq});
+  EXPECT_EQ(previewed.exitStatus, 0) << previewed.output;
+  // Nothing on the error stream: under the sanitizers a leak would show here.
+  EXPECT_EQ(previewed.errors, "");
+  return DecodeWithConverterReader(preview);
+}
+
+struct TestImage {
+  const char* name;
+  PngSpec spec;
+};
+
+// One image per decoded layout, reached from several PNG encodings.
+std::vector<TestImage> TestImages() {
+  std::vector<TestImage> images;
+  auto add = [&](const char* name, uint32_t width, uint32_t height, int bitDepth, int colourType,
+                 Bytes palette = {}) {
+    PngSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitDepth = bitDepth;
+    spec.colourType = colourType;
+    spec.palette = std::move(palette);
+    spec.samples = PatternBytes(png2zeq::testing::PackedRowBytes(spec) * height, width);
+    images.push_back({name, spec});
+  };
+  add("grey8", 13, 7, 8, 0);
+  add("grey1", 17, 5, 1, 0);
+  add("grey16", 9, 4, 16, 0);
+  add("greyAlpha8", 11, 6, 8, 4);
+  add("rgb8", 23, 9, 8, 2);
+  add("rgb16", 7, 7, 16, 2);
+  add("rgba8", 19, 8, 8, 6);
+  add("rgba16", 5, 3, 16, 6);
+  add("palette8", 12, 12, 8, 3, PatternBytes(256 * 3, 99));
+  add("onePixel", 1, 1, 8, 2);
+  return images;
+}
+
+TEST(ZeqRoundTrip, WithoutDepthGivesBackTheDecodedSamplesForEveryColourType) {
+  TempDir dir;
+  for (const TestImage& image : TestImages()) {
+    const std::string png = dir.File(std::string(image.name) + ".png");
+    WriteFile(png, png2zeq::testing::EncodePng(image.spec));
+    const DecodedPng original = DecodeWithConverterReader(png);
+    ASSERT_EQ(original.result, 0u) << image.name;
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"-uncompressed"}}) {
+      const DecodedPng preview = RoundTrip(dir, png, options);
+      ASSERT_EQ(preview.result, 0u) << image.name;
+      EXPECT_EQ(preview.width, original.width) << image.name;
+      EXPECT_EQ(preview.height, original.height) << image.name;
+      EXPECT_EQ(preview.colourType, original.colourType) << image.name;
+      EXPECT_EQ(preview.samples, original.samples) << image.name << " " << options.size();
+    }
+  }
+}
+
+// The converter's plain reduction of one colour sample, widened back.
+uint8_t PlainLevel5(uint8_t sample) { return ExpandLevel5(sample >> 3); }
+uint8_t PlainLevel6(uint8_t sample) { return ExpandLevel6(sample >> 2); }
+
+TEST(ZeqRoundTrip, Depth565GivesTheBitReplicatedLevelsOfThePlainReduction) {
+  TempDir dir;
+  for (const TestImage& image : TestImages()) {
+    const std::string png = dir.File(std::string(image.name) + ".png");
+    WriteFile(png, png2zeq::testing::EncodePng(image.spec));
+    const DecodedPng original = DecodeWithConverterReader(png);
+    ASSERT_EQ(original.result, 0u);
+    Bytes expected = original.samples;
+    // Grey stays grey; RGB and RGBA lose their low bits, alpha does not.
+    const bool colour = original.colourType == 2 || original.colourType == 6;
+    const size_t channels = original.colourType == 6 ? 4 : 3;
+    if (colour) {
+      for (size_t i = 0; i < expected.size(); i += channels) {
+        expected[i] = PlainLevel5(expected[i]);
+        expected[i + 1] = PlainLevel6(expected[i + 1]);
+        expected[i + 2] = PlainLevel5(expected[i + 2]);
+      }
+    }
+    const DecodedPng preview = RoundTrip(dir, png, {"-depth", "565"});
+    ASSERT_EQ(preview.result, 0u) << image.name;
+    EXPECT_EQ(preview.colourType, original.colourType) << image.name;
+    EXPECT_EQ(preview.samples, expected) << image.name;
+  }
+}
+
+TEST(ZeqRoundTrip, DitheredPreviewHoldsOnlyReplicatedLevelsAndTheOriginalAlpha) {
+  TempDir dir;
+  PngSpec spec;
+  spec.width = 40;
+  spec.height = 30;
+  spec.colourType = 6;
+  spec.samples = PatternBytes(40 * 30 * 4, 5);
+  const std::string png = dir.File("dither.png");
+  WriteFile(png, png2zeq::testing::EncodePng(spec));
+  const DecodedPng preview = RoundTrip(dir, png, {"-depth", "565", "-dither"});
+  ASSERT_EQ(preview.samples.size(), spec.samples.size());
+  for (size_t i = 0; i < preview.samples.size(); i += 4) {
+    EXPECT_EQ(preview.samples[i], ExpandLevel5(preview.samples[i] >> 3)) << i;
+    EXPECT_EQ(preview.samples[i + 1], ExpandLevel6(preview.samples[i + 1] >> 2)) << i;
+    EXPECT_EQ(preview.samples[i + 2], ExpandLevel5(preview.samples[i + 2] >> 3)) << i;
+    EXPECT_EQ(preview.samples[i + 3], spec.samples[i + 3]) << i;
+  }
+}
+
+// Converts `png` with `options` and runs zeq2png -compare against it.
+png2zeq::testing::ProcessResult ConvertAndCompare(const TempDir& dir, const std::string& png,
+                                                  const std::vector<std::string>& options,
+                                                  const std::string& compareWith) {
+  const std::string zeq = dir.File("compare.zeq");
+  std::vector<std::string> convert = options;
+  convert.insert(convert.end(), {"-o", zeq, png});
+  EXPECT_EQ(RunConverterProcess(convert).exitStatus, 0);
+  const auto run = RunZeq2PngProcess({"-compare", compareWith, zeq});
+  EXPECT_EQ(run.errors, "");
+  return run;
+}
+
+struct ChannelLine {
+  std::string name;
+  std::string psnr;
+  unsigned largest = 0;
+};
+
+// The per-channel lines of a -compare report, in order.
+std::vector<ChannelLine> ChannelLines(const std::string& output) {
+  std::vector<ChannelLine> lines;
+  std::istringstream in(output);
+  std::string line;
+  bool inTable = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("Channel", 0) == 0) {
+      inTable = true;
+      continue;
+    }
+    if (!inTable) continue;
+    std::istringstream fields(line);
+    ChannelLine parsed;
+    if (!(fields >> parsed.name >> parsed.psnr >> parsed.largest)) break;
+    lines.push_back(parsed);
+  }
+  return lines;
+}
+
+TEST(ZeqRoundTrip, CompareReportsALosslessRoundTripAsInfinite) {
+  TempDir dir;
+  PngSpec spec;
+  spec.width = 16;
+  spec.height = 16;
+  spec.colourType = 6;
+  spec.samples = PatternBytes(16 * 16 * 4, 3);
+  const std::string png = dir.File("lossless.png");
+  WriteFile(png, png2zeq::testing::EncodePng(spec));
+  const auto run = ConvertAndCompare(dir, png, {}, png);
+  EXPECT_EQ(run.exitStatus, 0) << run.output;
+  const auto lines = ChannelLines(run.output);
+  ASSERT_EQ(lines.size(), 5u) << run.output;
+  const char* names[] = {"red", "green", "blue", "alpha", "all"};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].name, names[i]);
+    EXPECT_EQ(lines[i].psnr, "inf");
+    EXPECT_EQ(lines[i].largest, 0u);
+  }
+  EXPECT_NE(run.output.find("Identical: every sample matches the original, PSNR is infinite.\n"),
+            std::string::npos);
+  // Comparing does not replace the preview.
+  EXPECT_TRUE(png2zeq::testing::FileExists(dir.File("compare.preview.png")));
+}
+
+TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
+  TempDir dir;
+  PngSpec spec;
+  spec.width = 32;
+  spec.height = 32;
+  spec.colourType = 6;
+  spec.samples = PatternBytes(32 * 32 * 4, 8);
+  const std::string png = dir.File("lossy.png");
+  WriteFile(png, png2zeq::testing::EncodePng(spec));
+  const auto run = ConvertAndCompare(dir, png, {"-depth", "565"}, png);
+  EXPECT_EQ(run.exitStatus, 0) << run.output;
+  const auto lines = ChannelLines(run.output);
+  ASSERT_EQ(lines.size(), 5u) << run.output;
+  // Dropping 3 (red, blue) or 2 (green) low bits and widening back by
+  // replication is off by at most 7 or 3; alpha is kept exactly.
+  const unsigned bound[] = {7, 3, 7, 0, 7};
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_LE(lines[i].largest, bound[i]) << lines[i].name;
+    if (bound[i] > 0) {
+      EXPECT_GT(lines[i].largest, 0u) << lines[i].name;
+    }
+  }
+  EXPECT_EQ(lines[3].psnr, "inf");
+  for (size_t i : {0, 1, 2, 4}) {
+    const double psnr = std::stod(lines[i].psnr);
+    EXPECT_GT(psnr, 35.0) << lines[i].name;
+    EXPECT_LT(psnr, 60.0) << lines[i].name;
+  }
+  EXPECT_NE(run.output.find("Differs: largest difference 7 of 255.\n"), std::string::npos)
+      << run.output;
+}
+
+TEST(ZeqRoundTrip, CompareRefusesAnOriginalOfAnotherLayoutOrSize) {
+  TempDir dir;
+  PngSpec rgb;
+  rgb.width = 8;
+  rgb.height = 8;
+  rgb.colourType = 2;
+  rgb.samples = PatternBytes(8 * 8 * 3);
+  PngSpec grey = rgb;
+  grey.colourType = 0;
+  PngSpec wider = rgb;
+  wider.width = 9;
+  const std::string rgbPng = dir.File("rgb.png");
+  const std::string greyPng = dir.File("grey.png");
+  const std::string widerPng = dir.File("wider.png");
+  WriteFile(rgbPng, png2zeq::testing::EncodePng(rgb));
+  WriteFile(greyPng, png2zeq::testing::EncodePng(grey));
+  WriteFile(widerPng, png2zeq::testing::EncodePng(wider));
+
+  const auto layout = ConvertAndCompare(dir, rgbPng, {}, greyPng);
+  EXPECT_EQ(layout.exitStatus, static_cast<int>(ZeqResult::CompareLayoutMismatch));
+  EXPECT_NE(layout.output.find("is 8 x 8 GRAY, the ZEQ image 8 x 8 RGB.\n"), std::string::npos)
+      << layout.output;
+  EXPECT_NE(layout.output.find("Error \"CompareLayoutMismatch\" occurred for " +
+                               dir.File("compare.zeq") + ".\n"),
+            std::string::npos);
+
+  const auto size = ConvertAndCompare(dir, rgbPng, {}, widerPng);
+  EXPECT_EQ(size.exitStatus, static_cast<int>(ZeqResult::CompareSizeMismatch));
+
+  const auto unreadable = ConvertAndCompare(dir, rgbPng, {}, dir.File("missing.png"));
+  EXPECT_EQ(unreadable.exitStatus, static_cast<int>(ZeqResult::CompareReadFailed));
+}
+
+// Every file of the shared PNG corpus that the converter accepts comes back
+// sample for sample.
+TEST(ZeqRoundTrip, EveryCorpusImageTheConverterAcceptsComesBackExactly) {
+  const std::filesystem::path corpus =
+      std::filesystem::path(png2zeq::testing::SharedDataDir()) / "pngsuite";
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  TempDir dir;
+  int checked = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    if (entry.path().extension() != ".png") continue;
+    const std::string png = entry.path().string();
+    const DecodedPng original = DecodeWithConverterReader(png);
+    if (original.result != 0) continue;  // refused by the converter itself
+    const DecodedPng preview = RoundTrip(dir, png, {});
+    EXPECT_EQ(preview.colourType, original.colourType) << png;
+    EXPECT_EQ(preview.samples, original.samples) << png;
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
+}
+
+}  // namespace
+}  // namespace zeq2png

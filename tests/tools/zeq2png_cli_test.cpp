@@ -1,0 +1,267 @@
+// zeq2png as a process: result codes, messages, exit status, the -info
+// report and where the preview goes.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "zeq2png/zeq_file.h"
+#include "zeq2png/zeq_result.h"
+#include "zeq_test_support.h"
+
+namespace zeq2png {
+namespace {
+
+using png2zeq::testing::Bytes;
+using png2zeq::testing::CompressedZeqFile;
+using png2zeq::testing::FileExists;
+using png2zeq::testing::PatternBytes;
+using png2zeq::testing::RawZeqFile;
+using png2zeq::testing::RunZeq2PngProcess;
+using png2zeq::testing::SetHeaderField;
+using png2zeq::testing::TempDir;
+using png2zeq::testing::WriteFile;
+
+// The two lines every failure ends with.
+std::string FailureLines(ZeqResult result, const std::string& input) {
+  return std::string(ZeqResultMessage(result)) + "\nError \"" + ZeqResultName(result) +
+         "\" occurred for " + input + ".\n";
+}
+
+Bytes ValidFile() { return CompressedZeqFile(0x0888, 6, 4, PatternBytes(6 * 4 * 3)); }
+
+struct CorruptFile {
+  const char* name;
+  Bytes bytes;
+  ZeqResult expected;
+};
+
+std::vector<CorruptFile> CorruptFiles() {
+  const Bytes valid = ValidFile();
+  const Bytes stream(valid.begin() + 24, valid.end());
+  std::vector<CorruptFile> files;
+  files.push_back({"empty", Bytes{}, ZeqResult::ZEQFileEmpty});
+  files.push_back({"truncated-header", Bytes(valid.begin(), valid.begin() + 12),
+                   ZeqResult::ZEQHeaderTruncated});
+  Bytes magic = valid;
+  magic[0] = 0;
+  files.push_back({"bad-magic", magic, ZeqResult::ZEQBadMagic});
+  Bytes format = valid;
+  SetHeaderField(format, 4, 0x0555);
+  files.push_back({"unknown-format", format, ZeqResult::ZEQUnknownPixelFormat});
+  Bytes width = valid;
+  SetHeaderField(width, 8, 0);
+  files.push_back({"zero-width", width, ZeqResult::ZEQWidthOutOfRange});
+  Bytes height = valid;
+  SetHeaderField(height, 12, 800);
+  files.push_back({"tall", height, ZeqResult::ZEQHeightOutOfRange});
+  Bytes rawLength = valid;
+  SetHeaderField(rawLength, 16, 6 * 4 * 4);
+  files.push_back({"raw-length", rawLength, ZeqResult::ZEQRawLengthMismatch});
+  Bytes size = valid;
+  size.push_back(0);
+  files.push_back({"size-mismatch", size, ZeqResult::ZEQFileSizeMismatch});
+  Bytes truncated(valid.begin(), valid.begin() + 24 + static_cast<long>(stream.size() / 2));
+  SetHeaderField(truncated, 20, static_cast<uint32_t>(stream.size() / 2));
+  files.push_back({"truncated-stream", truncated, ZeqResult::ZEQStreamTruncated});
+  Bytes adler = valid;
+  adler[adler.size() - 3] ^= 0x40;
+  files.push_back({"flipped-adler", adler, ZeqResult::ZEQChecksumMismatch});
+  Bytes trailing = valid;
+  trailing.insert(trailing.end(), {1, 2});
+  SetHeaderField(trailing, 20, static_cast<uint32_t>(stream.size() + 2));
+  files.push_back({"trailing-bytes", trailing, ZeqResult::ZEQTrailingBytes});
+  return files;
+}
+
+TEST(Zeq2PngProcess, EachCorruptionEndsWithItsCodeAndMessage) {
+  TempDir dir;
+  for (const CorruptFile& file : CorruptFiles()) {
+    const std::string path = dir.File(std::string(file.name) + ".zeq");
+    WriteFile(path, file.bytes);
+    const auto run = RunZeq2PngProcess({path});
+    EXPECT_EQ(run.exitStatus, static_cast<int>(file.expected)) << file.name;
+    EXPECT_EQ(run.output, FailureLines(file.expected, path)) << file.name;
+    EXPECT_EQ(run.errors, "") << file.name;
+    EXPECT_FALSE(FileExists(dir.File(std::string(file.name) + ".preview.png"))) << file.name;
+  }
+}
+
+TEST(Zeq2PngProcess, WritesThePreviewBesideTheInputSilently) {
+  TempDir dir;
+  WriteFile(dir.File("image.zeq"), ValidFile());
+  WriteFile(dir.File("image.png"), Bytes{'k', 'e', 'e', 'p'});
+  const auto run = RunZeq2PngProcess({dir.File("image.zeq")});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output, "");
+  EXPECT_TRUE(FileExists(dir.File("image.preview.png")));
+  EXPECT_EQ(png2zeq::testing::ReadFile(dir.File("image.png")), (Bytes{'k', 'e', 'e', 'p'}));
+}
+
+TEST(Zeq2PngProcess, OutputOptionNamesTheFileOrItsDirectory) {
+  TempDir dir;
+  WriteFile(dir.File("image.zeq"), ValidFile());
+  ASSERT_EQ(0, mkdir(dir.File("out").c_str(), 0700));
+  EXPECT_EQ(RunZeq2PngProcess({"-o", dir.File("named.png"), dir.File("image.zeq")}).exitStatus, 0);
+  EXPECT_TRUE(FileExists(dir.File("named.png")));
+  EXPECT_EQ(RunZeq2PngProcess({"/OUTPUT", dir.File("out/"), dir.File("image.zeq")}).exitStatus,
+            0);
+  EXPECT_TRUE(FileExists(dir.File("out/image.preview.png")));
+  // A relative input in the working directory.
+  EXPECT_EQ(RunZeq2PngProcess({"-Output", "rel.png", "image.zeq"}, dir.path()).exitStatus, 0);
+  EXPECT_TRUE(FileExists(dir.File("rel.png")));
+}
+
+TEST(Zeq2PngProcess, InfoPrintsTheHeaderAndVerdictAndWritesNoPng) {
+  TempDir dir;
+  // Two RGB565 pixels stored raw: pure red, pure blue.
+  WriteFile(dir.File("two.zeq"), RawZeqFile(0x0565, 2, 1, Bytes{0x1F, 0x00, 0x00, 0xF8}));
+  const auto run = RunZeq2PngProcess({"-info", dir.File("two.zeq")});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.output, "File               \"" + dir.File("two.zeq") +
+                            "\", 28 bytes\n"
+                            "Magic              0x0B5E0B5E\n"
+                            "Pixel format       0x0565 RGB565, 2 bytes per pixel\n"
+                            "Width              2\n"
+                            "Height             1\n"
+                            "Raw length         4\n"
+                            "Compressed length  0, pixels stored raw\n"
+                            "Compression ratio  none\n"
+                            "Verdict            valid\n");
+  EXPECT_FALSE(FileExists(dir.File("two.preview.png")));
+}
+
+TEST(Zeq2PngProcess, InfoShowsTheCompressionRatio) {
+  TempDir dir;
+  // 64 x 64 grey of one value compresses far.
+  const Bytes file = CompressedZeqFile(0x0008, 64, 64, Bytes(64 * 64, 0x80));
+  WriteFile(dir.File("flat.zeq"), file);
+  const uint32_t compressed = static_cast<uint32_t>(file.size() - 24);
+  char ratio[64];
+  std::snprintf(ratio, sizeof ratio, "Compression ratio  %.2f : 1\n", 4096.0 / compressed);
+  const auto run = RunZeq2PngProcess({"/info", dir.File("flat.zeq")});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_NE(run.output.find("Compressed length  " + std::to_string(compressed) +
+                            ", one zlib stream\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find(ratio), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Pixel format       0x0008 GREY8, 1 bytes per pixel\n"),
+            std::string::npos);
+}
+
+TEST(Zeq2PngProcess, InfoOnABadFileShowsWhatWasReadAndTheVerdict) {
+  TempDir dir;
+  Bytes bad = ValidFile();
+  SetHeaderField(bad, 0, 0x0B5E0B5F);
+  SetHeaderField(bad, 4, 0x1234);
+  WriteFile(dir.File("bad.zeq"), bad);
+  const auto run = RunZeq2PngProcess({"-INFO", dir.File("bad.zeq")});
+  EXPECT_EQ(run.exitStatus, static_cast<int>(ZeqResult::ZEQBadMagic));
+  EXPECT_NE(run.output.find("Magic              0x0B5E0B5F, not a ZEQ file\n"), std::string::npos);
+  EXPECT_NE(run.output.find("Pixel format       0x1234 unknown\n"), std::string::npos);
+  EXPECT_NE(run.output.find("Verdict            invalid, ZEQBadMagic\n" +
+                            FailureLines(ZeqResult::ZEQBadMagic, dir.File("bad.zeq"))),
+            std::string::npos)
+      << run.output;
+
+  WriteFile(dir.File("short.zeq"), Bytes(10, 0x5E));
+  const auto shortRun = RunZeq2PngProcess({"-info", dir.File("short.zeq")});
+  EXPECT_EQ(shortRun.exitStatus, static_cast<int>(ZeqResult::ZEQHeaderTruncated));
+  EXPECT_NE(shortRun.output.find("Header             incomplete, 10 of 24 bytes\n"
+                                 "Verdict            invalid, ZEQHeaderTruncated\n"),
+            std::string::npos)
+      << shortRun.output;
+}
+
+TEST(Zeq2PngProcess, VerboseReportsEachStep) {
+  TempDir dir;
+  WriteFile(dir.File("image.zeq"), ValidFile());
+  const auto run = RunZeq2PngProcess({"-v", dir.File("image.zeq")});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_NE(run.output.find("zeq2png v0.2.0.0"), std::string::npos);
+  EXPECT_NE(run.output.find("Pixels RGB888, 6 x 4, 72 bytes\n"), std::string::npos);
+  EXPECT_NE(run.output.find("Preview file \"" + dir.File("image.preview.png") + "\""),
+            std::string::npos);
+}
+
+TEST(Zeq2PngProcess, InformationRequestsAndCommandLineErrors) {
+  const auto none = RunZeq2PngProcess({});
+  EXPECT_EQ(none.exitStatus, 2);
+  EXPECT_NE(none.output.find("Usage:\n"), std::string::npos);
+  EXPECT_EQ(none.output.find("Error \""), std::string::npos);
+
+  for (const char* help : {"-h", "/?", "-HELP", "/Help"}) {
+    const auto run = RunZeq2PngProcess({help, "never-read.zeq"});
+    EXPECT_EQ(run.exitStatus, 0) << help;
+    EXPECT_NE(run.output.find("-compare"), std::string::npos) << help;
+  }
+
+  const auto codes = RunZeq2PngProcess({"-Codes"});
+  EXPECT_EQ(codes.exitStatus, 0);
+  std::string expected = "Error codes:\nValue  Description\n";
+  for (const ZeqResultEntry& entry : kZeqResults) {
+    char line[256];
+    std::snprintf(line, sizeof line, " %3u   %-22s %s\n", static_cast<unsigned>(entry.code),
+                  entry.name, entry.message);
+    expected += line;
+  }
+  EXPECT_EQ(codes.output, expected);
+
+  const auto notLast = RunZeq2PngProcess({"a.zeq", "b.zeq"});
+  EXPECT_EQ(notLast.exitStatus, 1);
+  EXPECT_EQ(notLast.output, "Parameter 1 doesn't start with '-' or '/'.\n" +
+                                FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
+
+  const auto noValue = RunZeq2PngProcess({"-compare"});
+  EXPECT_EQ(noValue.exitStatus, 1);
+  EXPECT_EQ(noValue.output, "Parameter -compare invalid.\n" +
+                                FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
+
+  // "/info" last spells an option, so no input path is left.
+  const auto optionLast = RunZeq2PngProcess({"/info"});
+  EXPECT_EQ(optionLast.exitStatus, 3);
+  EXPECT_EQ(optionLast.output, FailureLines(ZeqResult::MissingInputFile, "(no input file)"));
+}
+
+TEST(Zeq2PngProcess, InputThatCannotBeReadOrIsTooLarge) {
+  TempDir dir;
+  const auto missing = RunZeq2PngProcess({dir.File("missing.zeq")});
+  EXPECT_EQ(missing.exitStatus, static_cast<int>(ZeqResult::OpenInputFileFailed));
+  EXPECT_EQ(missing.output, FailureLines(ZeqResult::OpenInputFileFailed, dir.File("missing.zeq")));
+
+  EXPECT_EQ(RunZeq2PngProcess({dir.path()}).exitStatus,
+            static_cast<int>(ZeqResult::OpenInputFileFailed));
+
+  // A sparse file one byte beyond the largest possible ZEQ file.
+  const std::string huge = dir.File("huge.zeq");
+  WriteFile(huge, Bytes{0x5E, 0x0B, 0x5E, 0x0B});
+  ASSERT_EQ(0, truncate(huge.c_str(), static_cast<off_t>(MaxZeqFileSize() + 1)));
+  EXPECT_EQ(RunZeq2PngProcess({huge}).exitStatus, static_cast<int>(ZeqResult::ZEQFileTooLarge));
+}
+
+TEST(Zeq2PngProcess, PreviewThatCannotBeCreatedOrWritten) {
+  TempDir dir;
+  WriteFile(dir.File("image.zeq"), ValidFile());
+  const auto missingDir =
+      RunZeq2PngProcess({"-o", dir.File("no/such/dir/p.png"), dir.File("image.zeq")});
+  EXPECT_EQ(missingDir.exitStatus, static_cast<int>(ZeqResult::CreatePNGFailed));
+  EXPECT_EQ(missingDir.output, FailureLines(ZeqResult::CreatePNGFailed, dir.File("image.zeq")));
+
+  if (FileExists("/dev/full")) {
+    const auto full = RunZeq2PngProcess({"-o", "/dev/full", dir.File("image.zeq")});
+    EXPECT_EQ(full.exitStatus, static_cast<int>(ZeqResult::WritePNGFailed));
+    EXPECT_TRUE(FileExists("/dev/full"));
+  }
+
+  const std::string longOutput = dir.File(std::string(300, 'x') + "/");
+  EXPECT_EQ(RunZeq2PngProcess({"-o", longOutput, dir.File("image.zeq")}).exitStatus,
+            static_cast<int>(ZeqResult::GeneralFailure));
+}
+
+}  // namespace
+}  // namespace zeq2png

@@ -1,0 +1,93 @@
+#include "zeq2png/run.h"
+
+#include <cstdio>
+
+#include "zeq2png/command_line.h"
+#include "zeq2png/compare.h"
+#include "zeq2png/info.h"
+#include "zeq2png/preview_path.h"
+#include "zeq2png/preview_pixels.h"
+#include "zeq2png/preview_png.h"
+#include "zeq2png/zeq_file.h"
+#include "zeq2png/zeq_reader.h"
+
+namespace zeq2png {
+namespace {
+
+// Shown in the usage text when the system passed no program name at all.
+constexpr const char* kFallbackProgramName = "zeq2png";
+
+// Shown in the error line when the command line failed before an input path
+// was recorded.
+constexpr const char* kNoInputFile = "(no input file)";
+
+// Encodes the preview and writes it to `previewPath`.
+ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath, bool verbose) {
+  EncodedPng png;
+  const ZeqResult encoded = EncodePreviewPng(preview, &png);
+  if (encoded != ZeqResult::OK) return encoded;
+  if (verbose) std::printf("Preview file \"%s\", %zu bytes\n", previewPath, png.used);
+  return WriteWholeFile(previewPath, png.block.data, png.used);
+}
+
+// Reads and checks the input, then reports, compares and writes the preview
+// as the options ask. Returns the first failure, or OK.
+ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
+  char derivedName[png2zeq::kJoinedPathSize];
+  const char* previewPath = nullptr;
+  if (!options.info) {
+    const ZeqResult derived =
+        DerivePreviewPath(options.inputPath, options.outputPath, derivedName, &previewPath);
+    if (derived != ZeqResult::OK) return derived;
+  }
+
+  OwnedBlock contents;
+  const ZeqResult read = ReadZeqFile(options.inputPath, &contents);
+  if (read != ZeqResult::OK) return read;
+  if (options.verbose) std::printf("ZEQ file \"%s\", %zu bytes\n", options.inputPath, contents.size);
+  ZeqImage image;
+  const ZeqResult parsed = ParseZeq(contents.data, contents.size, &image);
+  if (options.info) PrintZeqInfo(options.inputPath, contents.size, image, parsed);
+  if (parsed != ZeqResult::OK) return parsed;
+  contents.Release();
+  if (options.verbose) {
+    std::printf("Pixels %s, %u x %u, %u bytes\n", image.format->name, image.header.width,
+                image.header.height, image.header.rawLength);
+  }
+
+  PreviewImage preview;
+  const ZeqResult made = MakePreview(image, &preview);
+  if (made != ZeqResult::OK) return made;
+  image.pixels.Release();
+  if (options.comparePath != nullptr) {
+    const ZeqResult compared = CompareWithOriginal(options.comparePath, preview);
+    if (compared != ZeqResult::OK) return compared;
+  }
+  if (options.info) return ZeqResult::OK;
+  return WritePreview(preview, previewPath, options.verbose);
+}
+
+}  // namespace
+
+int RunZeq2Png(int argc, char** argv) {
+  Zeq2PngOptions options;
+  options.programPath = (argc > 0 && argv[0] != nullptr) ? argv[0] : kFallbackProgramName;
+  if (argc <= 1) {
+    PrintZeq2PngUsage(options.programPath);
+    return static_cast<int>(ZeqResult::InsufficientParameters);
+  }
+
+  ZeqResult result = ParseZeq2PngCommandLine(argc, argv, &options);
+  if (result == ZeqResult::OK && options.answeredInformationRequest) return 0;
+  if (result == ZeqResult::OK && options.verbose) PrintZeq2PngBanner();
+  if (result == ZeqResult::OK) result = InspectZeqFile(options);
+
+  if (result != ZeqResult::OK) {
+    std::printf("%s\n", ZeqResultMessage(result));
+    std::printf("Error \"%s\" occurred for %s.\n", ZeqResultName(result),
+                options.inputPath != nullptr ? options.inputPath : kNoInputFile);
+  }
+  return static_cast<int>(result);
+}
+
+}  // namespace zeq2png

@@ -1,0 +1,70 @@
+#include "zeq2png/zeq_file.h"
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <cstdio>
+
+#include "job/zeq_format.h"
+
+namespace zeq2png {
+namespace {
+
+// Closes the file on every path out of the reader.
+struct InputFile {
+  FILE* file = nullptr;
+  ~InputFile() {
+    if (file != nullptr) std::fclose(file);
+  }
+};
+
+// The most bytes any format in the shared table takes per pixel.
+constexpr uint32_t LargestBytesPerPixel() {
+  uint32_t largest = 0;
+  for (const png2zeq::ZeqFormatInfo& format : png2zeq::kZeqFormats) {
+    if (format.bytesPerPixel > largest) largest = format.bytesPerPixel;
+  }
+  return largest;
+}
+
+constexpr uLong kLargestRawLength =
+    uLong{png2zeq::kMaxImageWidth} * png2zeq::kMaxImageHeight * LargestBytesPerPixel();
+
+}  // namespace
+
+size_t MaxZeqFileSize() { return png2zeq::kZeqHeaderSize + compressBound(kLargestRawLength); }
+
+ZeqResult ReadZeqFile(const char* path, OwnedBlock* contents) {
+  contents->Release();
+  InputFile input;
+  input.file = std::fopen(path, "rb");
+  if (input.file == nullptr) return ZeqResult::OpenInputFileFailed;
+  struct stat status;
+  if (fstat(fileno(input.file), &status) != 0 || S_ISDIR(status.st_mode)) {
+    return ZeqResult::OpenInputFileFailed;
+  }
+  // A pipe or device reports no size; read it up to the limit all the same.
+  const bool sized = S_ISREG(status.st_mode);
+  if (sized && static_cast<uint64_t>(status.st_size) > MaxZeqFileSize()) {
+    return ZeqResult::ZEQFileTooLarge;
+  }
+
+  // One byte beyond the limit shows that an unsized input is too long.
+  const size_t capacity = sized ? static_cast<size_t>(status.st_size) : MaxZeqFileSize() + 1;
+  OwnedBlock block;
+  if (!block.Allocate(capacity)) return ZeqResult::OutOfMemory;
+  size_t used = 0;
+  while (used < capacity) {
+    const size_t got = std::fread(block.data + used, 1, capacity - used, input.file);
+    if (got == 0) break;
+    used += got;
+  }
+  if (std::ferror(input.file)) return ZeqResult::ReadInputFileFailed;
+  if (sized && used != capacity) return ZeqResult::ReadInputFileFailed;
+  if (used > MaxZeqFileSize()) return ZeqResult::ZEQFileTooLarge;
+
+  contents->Adopt(block.Detach(), used);
+  return ZeqResult::OK;
+}
+
+}  // namespace zeq2png
