@@ -37,6 +37,8 @@ ErrorCell* BurkesDitherError(const ErrorCell* error, uint32_t column, uint32_t r
 
 // Quantises one pixel's red, green and blue to a 565 word with the error the
 // job's diffusion hook has accumulated for it, then hands its own error on.
+// The transcoders call it for any diffusion hook but BurkesDitherError; with
+// that one they go a row at a time (burkes_dither_rows.h), to the same bits.
 uint16_t DitherPixel565(const ConversionJob& job, const uint8_t* rgb, uint32_t column,
                         uint32_t row, DitherState* state);
 

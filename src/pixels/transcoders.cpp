@@ -1,35 +1,64 @@
 #include "pixels/transcoders.h"
 
 #include "pixels/burkes_dither.h"
+#include "pixels/burkes_dither_rows.h"
 #include "pixels/pixel565.h"
 
 namespace png2zeq {
 namespace {
 
-// Walks the image top to bottom, left to right, turning each source pixel's
-// first three bytes into a word and copying an alpha byte when the layouts
-// have one. The plain loop is kept free of the hook so it stays fast.
+// Dithers the image row by row through the job's hooks. With the
+// converter's own diffusion hook a row goes through in one piece (same bits,
+// see burkes_dither_rows.h); any other hook gets the two calls per pixel.
 template <uint32_t SourceBytes, uint32_t DestinationBytes>
-void TransposeToPixel565(const ConversionJob& job, uint8_t* destination, DitherState* state) {
+void DitherToPixel565(const ConversionJob& job, uint8_t* destination, DitherState* state) {
   constexpr bool kHasAlpha = SourceBytes == 4;
   const uint8_t* source = job.pixels;
-  if (job.ditherError == nullptr) {
-    const size_t pixelCount = static_cast<size_t>(job.width) * job.height;
-    for (size_t i = 0; i < pixelCount; ++i) {
-      StorePixel565(destination, TruncateToPixel565(source));
-      if constexpr (kHasAlpha) destination[2] = source[3];
-      source += SourceBytes;
-      destination += DestinationBytes;
-    }
-    return;
-  }
+#if PNG2ZEQ_SIXTEENTHS_ROWS
+  const bool ownHook = job.ditherError == BurkesDitherError;
+  // Only the first row's cells can hold what another state hook left there;
+  // every later current row was zeroed by a rotation and then filled by the
+  // diffusion hook alone, in whole sixteenths.
+  const bool firstRowFits = ownHook && NextRowHoldsWholeSixteenths(*state);
+#endif
   for (uint32_t row = 0; row < job.height; ++row) {
+#if PNG2ZEQ_SIXTEENTHS_ROWS
+    if (ownHook && (row > 0 || firstRowFits)) {
+      job.ditherError(nullptr, 0, row, state);  // the rotation every row starts with
+      const bool bytePastRow = row + 1 < job.height;
+      DitherRowInSixteenths<SourceBytes, DestinationBytes>(source, destination, job.width,
+                                                           bytePastRow, *state);
+      source += static_cast<size_t>(SourceBytes) * job.width;
+      destination += static_cast<size_t>(DestinationBytes) * job.width;
+      continue;
+    }
+#endif
     for (uint32_t column = 0; column < job.width; ++column) {
       StorePixel565(destination, DitherPixel565(job, source, column, row, state));
       if constexpr (kHasAlpha) destination[2] = source[3];
       source += SourceBytes;
       destination += DestinationBytes;
     }
+  }
+}
+
+// Walks the image top to bottom, left to right, turning each source pixel's
+// first three bytes into a word and copying an alpha byte when the layouts
+// have one. The plain loop is kept free of the hooks so it stays fast.
+template <uint32_t SourceBytes, uint32_t DestinationBytes>
+void TransposeToPixel565(const ConversionJob& job, uint8_t* destination, DitherState* state) {
+  constexpr bool kHasAlpha = SourceBytes == 4;
+  if (job.ditherError != nullptr) {
+    DitherToPixel565<SourceBytes, DestinationBytes>(job, destination, state);
+    return;
+  }
+  const uint8_t* source = job.pixels;
+  const size_t pixelCount = static_cast<size_t>(job.width) * job.height;
+  for (size_t i = 0; i < pixelCount; ++i) {
+    StorePixel565(destination, TruncateToPixel565(source));
+    if constexpr (kHasAlpha) destination[2] = source[3];
+    source += SourceBytes;
+    destination += DestinationBytes;
   }
 }
 
