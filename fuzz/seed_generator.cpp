@@ -1,0 +1,187 @@
+// Writes the seed corpora of the fuzz targets into a directory of the build
+// tree: <out>/convert (two option bytes, then a PNG file), <out>/command_line
+// (arguments separated by NUL bytes) and <out>/zeq_reader (ZEQ files).
+// Usage: fuzz_seed_generator <out directory> [<directory of sample PNGs>]
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "job/zeq_format.h"
+#include "support/png_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using png2zeq::testing::Bytes;
+using png2zeq::testing::PngSpec;
+
+// Option bytes put in front of the PNGs, cycled so that every option is
+// seeded: none; -depth 565; 565 with -dither; 565 uncompressed and verbose;
+// "/DEPTH 0x565" with "-dither burkes" to an existing output directory.
+constexpr uint8_t kOptionPrefixes[][2] = {
+    {0x00, 0x00}, {0x01, 0x00}, {0x09, 0x00}, {0x31, 0x01}, {0xCA, 0x03}, {0x04, 0x00},
+};
+constexpr size_t kOptionPrefixCount = sizeof kOptionPrefixes / sizeof kOptionPrefixes[0];
+
+// Typical and awkward command lines, one argument per entry.
+const std::vector<std::vector<std::string>> kCommandLines = {
+    {"photo.png"},
+    {"-depth", "565", "-dither", "-verbose", "photo.png"},
+    {"-dither", "burkes", "-u", "-o", "out/", "C:\\images\\logo.PNG"},
+    {"/D", "0x565", "/O", "result.zeq", "/home/me/logo.png"},
+    {"-output", "dir/", "archive.tar.png"},
+    {"-help"},
+    {"/codes"},
+    {"-dither", "floyd", "x.png"},
+    {"-depth"},
+    {"positional", "x.png"},
+    {""},
+    {"-o", "", ""},
+    {"/v"},
+    {"C:no-directory.png"},
+    {"..", "."},
+};
+
+int seedCount = 0;
+
+void WriteSeed(const fs::path& directory, const std::string& name, const Bytes& bytes) {
+  png2zeq::testing::WriteFile((directory / name).string(), bytes);
+  ++seedCount;
+}
+
+Bytes WithOptions(size_t variant, const Bytes& png) {
+  const uint8_t* prefix = kOptionPrefixes[variant % kOptionPrefixCount];
+  Bytes seed = {prefix[0], prefix[1]};
+  seed.insert(seed.end(), png.begin(), png.end());
+  return seed;
+}
+
+int ChannelCount(int colourType) {
+  switch (colourType) {
+    case 2: return 3;
+    case 4: return 2;
+    case 6: return 4;
+    default: return 1;
+  }
+}
+
+// A small image of every colour type and bit depth the format allows, some
+// interlaced, some with tRNS or a text chunk; samples follow a pattern.
+std::vector<PngSpec> GeneratedImages() {
+  struct Layout {
+    int colourType;
+    int bitDepth;
+  };
+  constexpr Layout kLayouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16},
+                                 {3, 1}, {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8},
+                                 {6, 16}};
+  std::vector<PngSpec> specs;
+  uint32_t variant = 0;
+  for (const Layout& layout : kLayouts) {
+    for (bool interlaced : {false, true}) {
+      PngSpec spec;
+      spec.colourType = layout.colourType;
+      spec.bitDepth = layout.bitDepth;
+      spec.interlaced = interlaced;
+      spec.width = 1 + (variant * 7) % 13;
+      spec.height = 1 + (variant * 5) % 9;
+      const size_t sampleBytes = png2zeq::testing::PackedRowBytes(spec) * spec.height;
+      for (size_t i = 0; i < sampleBytes; ++i) {
+        spec.samples.push_back(static_cast<uint8_t>(i * 37 + size_t{variant} * 11));
+      }
+      if (layout.colourType == 3) {
+        const int entries = 1 << layout.bitDepth;
+        for (int i = 0; i < entries * 3; ++i) spec.palette.push_back(static_cast<uint8_t>(i * 29));
+        if (interlaced) spec.transparency = {0, 128};
+      } else if (ChannelCount(layout.colourType) % 2 == 1 && interlaced) {
+        spec.transparency = {0, 1, 0, 2, 0, 3};
+      }
+      spec.textChunk = variant % 3 == 0;
+      specs.push_back(spec);
+      ++variant;
+    }
+  }
+  return specs;
+}
+
+// A ZEQ file of `format` with a pattern of pixels, raw or compressed.
+Bytes MakeZeqFile(uint32_t format, uint32_t bytesPerPixel, uint32_t width, uint32_t height,
+                  bool compressed) {
+  Bytes pixels(static_cast<size_t>(width) * height * bytesPerPixel);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 13 + 5);
+  Bytes data = compressed ? png2zeq::testing::Deflate(pixels) : pixels;
+  png2zeq::OutputHeader header{png2zeq::kZeqMagic,
+                               format,
+                               width,
+                               height,
+                               static_cast<uint32_t>(pixels.size()),
+                               compressed ? static_cast<uint32_t>(data.size()) : 0};
+  Bytes file(png2zeq::kZeqHeaderSize);
+  png2zeq::EncodeZeqHeader(header, file.data());
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <out directory> [<directory of sample PNGs>]\n", argv[0]);
+    return 2;
+  }
+  const fs::path out = argv[1];
+  const fs::path convert = out / "convert";
+  const fs::path commandLine = out / "command_line";
+  const fs::path zeqReader = out / "zeq_reader";
+  for (const fs::path& directory : {convert, commandLine, zeqReader}) {
+    fs::create_directories(directory);
+  }
+
+  size_t variant = 0;
+  for (const PngSpec& spec : GeneratedImages()) {
+    const Bytes png = png2zeq::testing::EncodePng(spec);
+    WriteSeed(convert, "generated-" + std::to_string(variant) + ".seed", WithOptions(variant, png));
+    ++variant;
+  }
+  if (argc > 2 && !fs::is_directory(argv[2])) {
+    std::fprintf(stderr, "no sample PNGs at %s; generated seeds only\n", argv[2]);
+  } else if (argc > 2) {
+    std::vector<fs::path> samples;
+    for (const fs::directory_entry& entry : fs::directory_iterator(argv[2])) {
+      if (entry.path().extension() == ".png") samples.push_back(entry.path());
+    }
+    std::sort(samples.begin(), samples.end());
+    for (const fs::path& sample : samples) {
+      const Bytes png = png2zeq::testing::ReadFile(sample.string());
+      WriteSeed(convert, sample.stem().string() + ".seed", WithOptions(variant++, png));
+    }
+  }
+
+  size_t lineNumber = 0;
+  for (const std::vector<std::string>& line : kCommandLines) {
+    Bytes bytes;
+    for (size_t i = 0; i < line.size(); ++i) {
+      if (i > 0) bytes.push_back(0);
+      bytes.insert(bytes.end(), line[i].begin(), line[i].end());
+    }
+    WriteSeed(commandLine, "line-" + std::to_string(lineNumber++) + ".seed", bytes);
+  }
+
+  uint32_t size = 1;
+  for (const png2zeq::ZeqFormatInfo& format : png2zeq::kZeqFormats) {
+    for (bool compressed : {false, true}) {
+      WriteSeed(zeqReader,
+                std::string(format.name) + (compressed ? "-deflated" : "-raw") + ".seed",
+                MakeZeqFile(format.code, format.bytesPerPixel, size, size + 1, compressed));
+      size += 2;
+    }
+  }
+  std::printf("%d seeds written to %s\n", seedCount, out.string().c_str());
+  return 0;
+}
