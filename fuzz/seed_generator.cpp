@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using png2zeq::testing::Bytes;
-using png2zeq::testing::PngSpec;
+using png2zeq::testing::PngRecipe;
 
 // Option bytes put in front of the PNGs, cycled so that every option is
 // seeded: none; -depth 565; 565 with -dither; 565 uncompressed and verbose;
@@ -73,7 +73,7 @@ int ChannelCount(int colourType) {
 
 // A small image of every colour type and bit depth the format allows, some
 // interlaced, some with tRNS or a text chunk; samples follow a pattern.
-std::vector<PngSpec> GeneratedImages() {
+std::vector<PngRecipe> GeneratedImages() {
   struct Layout {
     int colourType;
     int bitDepth;
@@ -81,33 +81,33 @@ std::vector<PngSpec> GeneratedImages() {
   constexpr Layout kLayouts[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16},
                                  {3, 1}, {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8},
                                  {6, 16}};
-  std::vector<PngSpec> specs;
+  std::vector<PngRecipe> recipes;
   uint32_t variant = 0;
   for (const Layout& layout : kLayouts) {
     for (bool interlaced : {false, true}) {
-      PngSpec spec;
-      spec.colourType = layout.colourType;
-      spec.bitDepth = layout.bitDepth;
-      spec.interlaced = interlaced;
-      spec.width = 1 + (variant * 7) % 13;
-      spec.height = 1 + (variant * 5) % 9;
-      const size_t sampleBytes = png2zeq::testing::PackedRowBytes(spec) * spec.height;
+      PngRecipe recipe;
+      recipe.colourType = layout.colourType;
+      recipe.bitDepth = layout.bitDepth;
+      recipe.interlaced = interlaced;
+      recipe.width = 1 + (variant * 7) % 13;
+      recipe.height = 1 + (variant * 5) % 9;
+      const size_t sampleBytes = png2zeq::testing::PackedRowBytes(recipe) * recipe.height;
       for (size_t i = 0; i < sampleBytes; ++i) {
-        spec.samples.push_back(static_cast<uint8_t>(i * 37 + size_t{variant} * 11));
+        recipe.samples.push_back(static_cast<uint8_t>(i * 37 + size_t{variant} * 11));
       }
       if (layout.colourType == 3) {
         const int entries = 1 << layout.bitDepth;
-        for (int i = 0; i < entries * 3; ++i) spec.palette.push_back(static_cast<uint8_t>(i * 29));
-        if (interlaced) spec.transparency = {0, 128};
+        for (int i = 0; i < entries * 3; ++i) recipe.palette.push_back(static_cast<uint8_t>(i * 29));
+        if (interlaced) recipe.transparency = {0, 128};
       } else if (ChannelCount(layout.colourType) % 2 == 1 && interlaced) {
-        spec.transparency = {0, 1, 0, 2, 0, 3};
+        recipe.transparency = {0, 1, 0, 2, 0, 3};
       }
-      spec.textChunk = variant % 3 == 0;
-      specs.push_back(spec);
+      recipe.textChunk = variant % 3 == 0;
+      recipes.push_back(recipe);
       ++variant;
     }
   }
-  return specs;
+  return recipes;
 }
 
 // A ZEQ file of `format` with a pattern of pixels, raw or compressed.
@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
   }
 
   size_t variant = 0;
-  for (const PngSpec& spec : GeneratedImages()) {
-    const Bytes png = png2zeq::testing::EncodePng(spec);
+  for (const PngRecipe& recipe : GeneratedImages()) {
+    const Bytes png = png2zeq::testing::EncodePng(recipe);
     WriteSeed(convert, "generated-" + std::to_string(variant) + ".seed", WithOptions(variant, png));
     ++variant;
   }

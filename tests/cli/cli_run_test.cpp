@@ -21,12 +21,12 @@ namespace fs = std::filesystem;
 
 // A 2 x 2 RGB image.
 Bytes SampleRgbPng() {
-  PngSpec spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.colourType = 2;
-  spec.samples = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-  return EncodePng(spec);
+  PngRecipe recipe;
+  recipe.width = 2;
+  recipe.height = 2;
+  recipe.colourType = 2;
+  recipe.samples = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+  return EncodePng(recipe);
 }
 
 // The header of a ZEQ file; fails the test when the file is missing or short.

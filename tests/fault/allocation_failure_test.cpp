@@ -18,7 +18,7 @@
 namespace png2zeq::fault {
 namespace {
 
-using testing::PngSpec;
+using testing::PngRecipe;
 using testing::TempDir;
 
 // Size of the buffer the deflate stage asks for: zlib's bound for level 6,
@@ -77,14 +77,14 @@ std::vector<Scenario> Scenarios() {
 }
 
 std::string WritePng(const TempDir& directory, const Scenario& scenario) {
-  PngSpec spec;
-  spec.colourType = scenario.colourType;
-  spec.width = scenario.width;
-  spec.height = scenario.height;
-  const size_t bytes = testing::PackedRowBytes(spec) * spec.height;
-  for (size_t i = 0; i < bytes; ++i) spec.samples.push_back(static_cast<uint8_t>(i * 53 + 7));
+  PngRecipe recipe;
+  recipe.colourType = scenario.colourType;
+  recipe.width = scenario.width;
+  recipe.height = scenario.height;
+  const size_t bytes = testing::PackedRowBytes(recipe) * recipe.height;
+  for (size_t i = 0; i < bytes; ++i) recipe.samples.push_back(static_cast<uint8_t>(i * 53 + 7));
   std::string path = directory.File("image.png");
-  testing::WriteFile(path, testing::EncodePng(spec));
+  testing::WriteFile(path, testing::EncodePng(recipe));
   return path;
 }
 

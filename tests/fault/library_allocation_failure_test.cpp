@@ -36,7 +36,7 @@ namespace png2zeq::fault {
 namespace {
 
 using testing::Bytes;
-using testing::PngSpec;
+using testing::PngRecipe;
 using testing::ProcessResult;
 using testing::TempDir;
 
@@ -142,28 +142,28 @@ struct Tally {
 
 struct Sweep {
   const char* name;
-  PngSpec image;
+  PngRecipe image;
   std::vector<std::string> options;  // before -output and the input path
   bool compressed;
 };
 
 std::vector<Sweep> Sweeps() {
-  PngSpec rgb;
+  PngRecipe rgb;
   rgb.colourType = 2;
   rgb.width = 13;
   rgb.height = 7;
   rgb.interlaced = true;
   rgb.textChunk = true;
-  PngSpec indexed;
+  PngRecipe indexed;
   indexed.colourType = 3;
   indexed.bitDepth = 4;
   indexed.width = 11;
   indexed.height = 6;
   for (int i = 0; i < 16 * 3; ++i) indexed.palette.push_back(static_cast<uint8_t>(i * 5));
   indexed.transparency = {0, 255, 128};
-  for (PngSpec* spec : {&rgb, &indexed}) {
-    const size_t bytes = testing::PackedRowBytes(*spec) * spec->height;
-    for (size_t i = 0; i < bytes; ++i) spec->samples.push_back(static_cast<uint8_t>(i * 31 + 3));
+  for (PngRecipe* recipe : {&rgb, &indexed}) {
+    const size_t bytes = testing::PackedRowBytes(*recipe) * recipe->height;
+    for (size_t i = 0; i < bytes; ++i) recipe->samples.push_back(static_cast<uint8_t>(i * 31 + 3));
   }
   return {
       {"InterlacedRgbDitheredCompressed", rgb, {"-verbose", "-depth", "565", "-dither"}, true},

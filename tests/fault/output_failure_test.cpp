@@ -24,7 +24,7 @@ namespace png2zeq::fault {
 namespace {
 
 using testing::Bytes;
-using testing::PngSpec;
+using testing::PngRecipe;
 using testing::TempDir;
 
 // A run that dithers and compresses takes all six of our blocks before the
@@ -32,13 +32,13 @@ using testing::TempDir;
 constexpr size_t kBlocksOfAFullRun = 6;
 
 std::string WriteRgbPng(const TempDir& directory, const std::string& name) {
-  PngSpec spec;
-  spec.colourType = 2;
-  spec.width = 12;
-  spec.height = 5;
-  for (size_t i = 0; i < size_t{12} * 5 * 3; ++i) spec.samples.push_back(static_cast<uint8_t>(i * 41));
+  PngRecipe recipe;
+  recipe.colourType = 2;
+  recipe.width = 12;
+  recipe.height = 5;
+  for (size_t i = 0; i < size_t{12} * 5 * 3; ++i) recipe.samples.push_back(static_cast<uint8_t>(i * 41));
   std::string path = directory.File(name);
-  testing::WriteFile(path, testing::EncodePng(spec));
+  testing::WriteFile(path, testing::EncodePng(recipe));
   return path;
 }
 

@@ -24,17 +24,17 @@ using testing::DeflatedLine;
 using testing::ObservePath;
 using testing::OutputFileLine;
 using testing::PathState;
-using testing::PngSpec;
+using testing::PngRecipe;
 using testing::ProcessResult;
 using testing::RunConverterProcess;
 using testing::TempDir;
 
 using Arguments = std::vector<std::string>;
 
-// Encodes `spec` into dir/name; returns the path.
-std::string WritePng(const TempDir& dir, const std::string& name, const PngSpec& spec) {
+// Encodes `recipe` into dir/name; returns the path.
+std::string WritePng(const TempDir& dir, const std::string& name, const PngRecipe& recipe) {
   const std::string path = dir.File(name);
-  testing::WriteFile(path, testing::EncodePng(spec));
+  testing::WriteFile(path, testing::EncodePng(recipe));
   return path;
 }
 
@@ -76,34 +76,34 @@ ZeqFile ReadZeq(const std::string& path) {
 }
 
 // An 8-bit image of the given size and PNG colour type, samples unset.
-PngSpec Image(uint32_t width, uint32_t height, int colourType) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.colourType = colourType;
-  return spec;
+PngRecipe Image(uint32_t width, uint32_t height, int colourType) {
+  PngRecipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.colourType = colourType;
+  return recipe;
 }
 
 // An image whose samples ramp up: shrinks well under deflate.
-PngSpec Gradient(uint32_t width, uint32_t height, int colourType, int channels) {
-  PngSpec spec = Image(width, height, colourType);
-  spec.samples.resize(size_t{width} * height * channels);
-  for (size_t i = 0; i < spec.samples.size(); ++i) spec.samples[i] = static_cast<uint8_t>(i * 5);
-  return spec;
+PngRecipe Gradient(uint32_t width, uint32_t height, int colourType, int channels) {
+  PngRecipe recipe = Image(width, height, colourType);
+  recipe.samples.resize(size_t{width} * height * channels);
+  for (size_t i = 0; i < recipe.samples.size(); ++i) recipe.samples[i] = static_cast<uint8_t>(i * 5);
+  return recipe;
 }
 
 // An RGB image of random samples: deflate cannot shrink it.
-PngSpec RandomRgb(uint32_t width, uint32_t height) {
-  PngSpec spec = Image(width, height, 2);
-  spec.samples = testing::RandomBytes(size_t{width} * height * 3, 7);
-  return spec;
+PngRecipe RandomRgb(uint32_t width, uint32_t height) {
+  PngRecipe recipe = Image(width, height, 2);
+  recipe.samples = testing::RandomBytes(size_t{width} * height * 3, 7);
+  return recipe;
 }
 
 TEST(OutputCli, OnePixelRgb565UncompressedFileIsExact) {
   TempDir dir;
-  PngSpec spec = Image(1, 1, 2);
-  spec.samples = {0x12, 0x34, 0x56};  // RGB565 word 0x51A2, red in the low bits
-  const std::string input = WritePng(dir, "pixel.png", spec);
+  PngRecipe recipe = Image(1, 1, 2);
+  recipe.samples = {0x12, 0x34, 0x56};  // RGB565 word 0x51A2, red in the low bits
+  const std::string input = WritePng(dir, "pixel.png", recipe);
   const Bytes expected = {0x5E, 0x0B, 0x5E, 0x0B, 0x65, 0x05, 0x00, 0x00, 0x01,
                           0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,
                           0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA2, 0x51};
@@ -122,7 +122,7 @@ TEST(OutputCli, OnePixelRgb565UncompressedFileIsExact) {
 TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
   const struct {
     const char* name;
-    PngSpec spec;
+    PngRecipe recipe;
     Arguments options;
     uint32_t pixelFormat;
     bool incompressible;
@@ -136,7 +136,7 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    const std::string input = WritePng(dir, "image.png", c.spec);
+    const std::string input = WritePng(dir, "image.png", c.recipe);
     const std::string rawPath = dir.File("raw.zeq");
     const std::string packedPath = dir.File("packed.zeq");
     EXPECT_EQ(ConvertOk(Concat(c.options, {"-uncompressed", "-output", rawPath, input})).output,
@@ -155,8 +155,8 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
     const uint32_t compressedLength = packed.header.compressedLength;
     EXPECT_EQ(packed.header.magic, kZeqMagic);
     EXPECT_EQ(packed.header.pixelFormat, raw.header.pixelFormat);
-    EXPECT_EQ(packed.header.width, c.spec.width);
-    EXPECT_EQ(packed.header.height, c.spec.height);
+    EXPECT_EQ(packed.header.width, c.recipe.width);
+    EXPECT_EQ(packed.header.height, c.recipe.height);
     EXPECT_EQ(packed.header.rawLength, raw.header.rawLength);
     ASSERT_EQ(packed.data.size(), compressedLength);
     ASSERT_GE(compressedLength, 2u);

@@ -22,20 +22,20 @@ using testing::kRgba;
 // A 16 x 8 picture of the colour type with smooth ramps, which dithering
 // would visibly change.
 std::string WriteRamp(const testing::TempDir& dir, uint8_t colourType) {
-  testing::PngSpec spec;
-  spec.width = 16;
-  spec.height = 8;
-  spec.colourType = colourType;
+  testing::PngRecipe recipe;
+  recipe.width = 16;
+  recipe.height = 8;
+  recipe.colourType = colourType;
   const uint32_t channels = testing::DecodedBytesPerPixel(colourType);
-  for (uint32_t y = 0; y < spec.height; ++y) {
-    for (uint32_t x = 0; x < spec.width; ++x) {
+  for (uint32_t y = 0; y < recipe.height; ++y) {
+    for (uint32_t x = 0; x < recipe.width; ++x) {
       for (uint32_t c = 0; c < channels; ++c) {
-        spec.samples.push_back(static_cast<uint8_t>(x * 3 + y * 5 + c * 7));
+        recipe.samples.push_back(static_cast<uint8_t>(x * 3 + y * 5 + c * 7));
       }
     }
   }
   const std::string path = dir.File("ramp" + std::to_string(colourType) + ".png");
-  testing::WriteFile(path, testing::EncodePng(spec));
+  testing::WriteFile(path, testing::EncodePng(recipe));
   return path;
 }
 

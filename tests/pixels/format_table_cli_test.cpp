@@ -46,13 +46,13 @@ const Bytes kRgba5658Bytes = {0x1F, 0x00, 0x00, 0xE0, 0x07, 0x01, 0x00, 0xF8, 0x
 
 // Writes the colour type's picture as a PNG into `dir` and returns its path.
 std::string WritePicture(const testing::TempDir& dir, uint8_t colourType) {
-  testing::PngSpec spec;
-  spec.width = kWidth;
-  spec.height = kHeight;
-  spec.colourType = colourType;
-  spec.samples = PictureSamples(colourType);
+  testing::PngRecipe recipe;
+  recipe.width = kWidth;
+  recipe.height = kHeight;
+  recipe.colourType = colourType;
+  recipe.samples = PictureSamples(colourType);
   const std::string path = dir.File("picture" + std::to_string(colourType) + ".png");
-  testing::WriteFile(path, testing::EncodePng(spec));
+  testing::WriteFile(path, testing::EncodePng(recipe));
   return path;
 }
 

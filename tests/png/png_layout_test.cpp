@@ -50,9 +50,9 @@ Bytes PackSamples(const std::vector<uint32_t>& values, uint32_t width, uint32_t 
   return packed;
 }
 
-PngSpec MakeImage(int colourType, int bitDepth, uint32_t width, uint32_t height,
+PngRecipe MakeImage(int colourType, int bitDepth, uint32_t width, uint32_t height,
                   const std::vector<uint32_t>& values, const Bytes& palette = {}) {
-  PngSpec image;
+  PngRecipe image;
   image.width = width;
   image.height = height;
   image.bitDepth = bitDepth;
@@ -125,7 +125,7 @@ const std::vector<LayoutCase>& LayoutCases() {
 TEST(PngReader, DecodesEveryColourTypeAndDepthToEightBitSamples) {
   for (const LayoutCase& c : LayoutCases()) {
     SCOPED_TRACE(c.name);
-    const PngSpec image =
+    const PngRecipe image =
         MakeImage(c.colourType, c.bitDepth, c.width, c.height, c.values, c.palette);
     const ReadOutcome outcome = ReadPngBytes(EncodePng(image));
     ASSERT_TRUE(IsQuietSuccess(outcome));
@@ -171,7 +171,7 @@ TEST(PngReader, InterlacedFileGivesTheBlockOfItsNonInterlacedTwin) {
       for (uint32_t& value : values) value = NextRandom(seed) % limit;
       const Bytes palette = format.colourType == 3 ? RampPalette(static_cast<int>(limit)) : Bytes{};
 
-      PngSpec image =
+      PngRecipe image =
           MakeImage(format.colourType, format.bitDepth, size.width, size.height, values, palette);
       const ReadOutcome plain = ReadPngBytes(EncodePng(image));
       image.interlaced = true;
@@ -230,7 +230,7 @@ TEST(PngReader, TransparencyChunkIsIgnored) {
       }
     }
     const Bytes palette = c.colourType == 3 ? RampPalette(static_cast<int>(limit)) : Bytes{};
-    PngSpec image = MakeImage(c.colourType, c.bitDepth, width, height, values, palette);
+    PngRecipe image = MakeImage(c.colourType, c.bitDepth, width, height, values, palette);
     const ReadOutcome opaque = ReadPngBytes(EncodePng(image));
     image.transparency = c.transparency;
     const Bytes withChunk = EncodePng(image);
@@ -321,7 +321,7 @@ TEST(PngReader, VerboseReportGivesSizeAndDecodedColourName) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    PngSpec image;
+    PngRecipe image;
     image.width = 2;
     image.height = 3;
     image.colourType = c.colourType;
@@ -345,7 +345,7 @@ TEST(PngReader, AcceptsImagesUpToTheSizeLimit) {
   constexpr Case cases[] = {{1024, 768, 6}, {1024, 768, 0}, {1024, 1, 2}, {1, 768, 4}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-    PngSpec image;
+    PngRecipe image;
     image.width = c.width;
     image.height = c.height;
     image.colourType = c.colourType;
@@ -361,7 +361,7 @@ TEST(PngReader, RefusesOversizedImagesWhenReadingTheHeader) {
   constexpr Size sizes[] = {{1025, 1}, {1, 769}, {1025, 769}, {2048, 2}};
   for (const Size& size : sizes) {
     SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
-    PngSpec image;
+    PngRecipe image;
     image.width = size.width;
     image.height = size.height;
     image.colourType = 0;
@@ -380,7 +380,7 @@ TEST(PngReader, RefusesOversizedImagesWhenReadingTheHeader) {
 }
 
 TEST(PngReader, FailedBlockAllocationKeepsLengthButNoBlock) {
-  PngSpec image;
+  PngRecipe image;
   image.width = 2;
   image.height = 3;
   image.colourType = 6;

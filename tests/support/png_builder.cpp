@@ -38,7 +38,7 @@ void StoreBigEndian32(Bytes& out, uint32_t value) {
 
 // Writes the image through libpng; returns false when libpng reported an
 // error. Plain data only between setjmp and the end of the writing.
-bool WriteWithLibpng(const PngSpec& spec, Bytes* out, std::vector<png_bytep>* rows) {
+bool WriteWithLibpng(const PngRecipe& recipe, Bytes* out, std::vector<png_bytep>* rows) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) {
@@ -46,32 +46,32 @@ bool WriteWithLibpng(const PngSpec& spec, Bytes* out, std::vector<png_bytep>* ro
     return false;
   }
   png_set_write_fn(png, out, AppendToBytes, FlushNothing);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bitDepth, recipe.colourType,
+               recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) {
-    std::vector<png_color> colours(spec.palette.size() / 3);
+  if (!recipe.palette.empty()) {
+    std::vector<png_color> colours(recipe.palette.size() / 3);
     for (size_t i = 0; i < colours.size(); ++i) {
-      colours[i] = {spec.palette[3 * i], spec.palette[3 * i + 1], spec.palette[3 * i + 2]};
+      colours[i] = {recipe.palette[3 * i], recipe.palette[3 * i + 1], recipe.palette[3 * i + 2]};
     }
     png_set_PLTE(png, info, colours.data(), static_cast<int>(colours.size()));
   }
-  if (!spec.transparency.empty()) {
-    if (spec.colourType == 3) {
-      png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()),
+  if (!recipe.transparency.empty()) {
+    if (recipe.colourType == 3) {
+      png_set_tRNS(png, info, recipe.transparency.data(), static_cast<int>(recipe.transparency.size()),
                    nullptr);
     } else {
       png_color_16 colour{};
-      colour.gray = static_cast<png_uint_16>(spec.transparency[0] << 8 | spec.transparency[1]);
-      if (spec.transparency.size() >= 6) {
+      colour.gray = static_cast<png_uint_16>(recipe.transparency[0] << 8 | recipe.transparency[1]);
+      if (recipe.transparency.size() >= 6) {
         colour.red = colour.gray;
-        colour.green = static_cast<png_uint_16>(spec.transparency[2] << 8 | spec.transparency[3]);
-        colour.blue = static_cast<png_uint_16>(spec.transparency[4] << 8 | spec.transparency[5]);
+        colour.green = static_cast<png_uint_16>(recipe.transparency[2] << 8 | recipe.transparency[3]);
+        colour.blue = static_cast<png_uint_16>(recipe.transparency[4] << 8 | recipe.transparency[5]);
       }
       png_set_tRNS(png, info, nullptr, 0, &colour);
     }
   }
-  if (spec.textChunk) {
+  if (recipe.textChunk) {
     png_text text{};
     text.compression = PNG_TEXT_COMPRESSION_NONE;
     text.key = const_cast<char*>("Comment");
@@ -86,18 +86,18 @@ bool WriteWithLibpng(const PngSpec& spec, Bytes* out, std::vector<png_bytep>* ro
 
 }  // namespace
 
-size_t PackedRowBytes(const PngSpec& spec) {
-  return (static_cast<size_t>(spec.width) * ChannelCount(spec.colourType) * spec.bitDepth + 7) / 8;
+size_t PackedRowBytes(const PngRecipe& recipe) {
+  return (static_cast<size_t>(recipe.width) * ChannelCount(recipe.colourType) * recipe.bitDepth + 7) / 8;
 }
 
-Bytes EncodePng(const PngSpec& spec) {
-  const size_t rowBytes = PackedRowBytes(spec);
-  Bytes samples = spec.samples;
-  samples.resize(rowBytes * spec.height);
-  std::vector<png_bytep> rows(spec.height);
-  for (uint32_t y = 0; y < spec.height; ++y) rows[y] = samples.data() + y * rowBytes;
+Bytes EncodePng(const PngRecipe& recipe) {
+  const size_t rowBytes = PackedRowBytes(recipe);
+  Bytes samples = recipe.samples;
+  samples.resize(rowBytes * recipe.height);
+  std::vector<png_bytep> rows(recipe.height);
+  for (uint32_t y = 0; y < recipe.height; ++y) rows[y] = samples.data() + y * rowBytes;
   Bytes out;
-  EXPECT_TRUE(WriteWithLibpng(spec, &out, &rows)) << "libpng refused the test image";
+  EXPECT_TRUE(WriteWithLibpng(recipe, &out, &rows)) << "libpng refused the test image";
   return out;
 }
 

@@ -10,7 +10,7 @@ namespace png2zeq::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-struct PngSpec {
+struct PngRecipe {
   uint32_t width = 1;
   uint32_t height = 1;
   int bitDepth = 8;
@@ -24,11 +24,11 @@ struct PngSpec {
   bool textChunk = false;
 };
 
-// Encodes `spec` with libpng's write API; fails the current test on error.
-Bytes EncodePng(const PngSpec& spec);
+// Encodes `recipe` with libpng's write API; fails the current test on error.
+Bytes EncodePng(const PngRecipe& recipe);
 
-// Bytes per packed row for a PngSpec.
-size_t PackedRowBytes(const PngSpec& spec);
+// Bytes per packed row for a PngRecipe.
+size_t PackedRowBytes(const PngRecipe& recipe);
 
 // One chunk: length, type, data and CRC over type and data.
 Bytes MakeChunk(const std::string& type, const Bytes& data);

@@ -20,7 +20,7 @@ using png2zeq::testing::Bytes;
 using png2zeq::testing::DecodedPng;
 using png2zeq::testing::DecodeWithConverterReader;
 using png2zeq::testing::PatternBytes;
-using png2zeq::testing::PngSpec;
+using png2zeq::testing::PngRecipe;
 using png2zeq::testing::RunConverterProcess;
 using png2zeq::testing::RunZeq2PngProcess;
 using png2zeq::testing::TempDir;
@@ -45,7 +45,7 @@ DecodedPng RoundTrip(const TempDir& dir, const std::string& png,
 
 struct TestImage {
   const char* name;
-  PngSpec spec;
+  PngRecipe recipe;
 };
 
 // One image per decoded layout, reached from several PNG encodings.
@@ -53,14 +53,14 @@ std::vector<TestImage> TestImages() {
   std::vector<TestImage> images;
   auto add = [&](const char* name, uint32_t width, uint32_t height, int bitDepth, int colourType,
                  Bytes palette = {}) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitDepth = bitDepth;
-    spec.colourType = colourType;
-    spec.palette = std::move(palette);
-    spec.samples = PatternBytes(png2zeq::testing::PackedRowBytes(spec) * height, width);
-    images.push_back({name, spec});
+    PngRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.bitDepth = bitDepth;
+    recipe.colourType = colourType;
+    recipe.palette = std::move(palette);
+    recipe.samples = PatternBytes(png2zeq::testing::PackedRowBytes(recipe) * height, width);
+    images.push_back({name, recipe});
   };
   add("grey8", 13, 7, 8, 0);
   add("grey1", 17, 5, 1, 0);
@@ -79,7 +79,7 @@ TEST(ZeqRoundTrip, WithoutDepthGivesBackTheDecodedSamplesForEveryColourType) {
   TempDir dir;
   for (const TestImage& image : TestImages()) {
     const std::string png = dir.File(std::string(image.name) + ".png");
-    WriteFile(png, png2zeq::testing::EncodePng(image.spec));
+    WriteFile(png, png2zeq::testing::EncodePng(image.recipe));
     const DecodedPng original = DecodeWithConverterReader(png);
     ASSERT_EQ(original.result, 0u) << image.name;
     for (const std::vector<std::string>& options :
@@ -102,7 +102,7 @@ TEST(ZeqRoundTrip, Depth565GivesTheBitReplicatedLevelsOfThePlainReduction) {
   TempDir dir;
   for (const TestImage& image : TestImages()) {
     const std::string png = dir.File(std::string(image.name) + ".png");
-    WriteFile(png, png2zeq::testing::EncodePng(image.spec));
+    WriteFile(png, png2zeq::testing::EncodePng(image.recipe));
     const DecodedPng original = DecodeWithConverterReader(png);
     ASSERT_EQ(original.result, 0u);
     Bytes expected = original.samples;
@@ -125,20 +125,20 @@ TEST(ZeqRoundTrip, Depth565GivesTheBitReplicatedLevelsOfThePlainReduction) {
 
 TEST(ZeqRoundTrip, DitheredPreviewHoldsOnlyReplicatedLevelsAndTheOriginalAlpha) {
   TempDir dir;
-  PngSpec spec;
-  spec.width = 40;
-  spec.height = 30;
-  spec.colourType = 6;
-  spec.samples = PatternBytes(40 * 30 * 4, 5);
+  PngRecipe recipe;
+  recipe.width = 40;
+  recipe.height = 30;
+  recipe.colourType = 6;
+  recipe.samples = PatternBytes(40 * 30 * 4, 5);
   const std::string png = dir.File("dither.png");
-  WriteFile(png, png2zeq::testing::EncodePng(spec));
+  WriteFile(png, png2zeq::testing::EncodePng(recipe));
   const DecodedPng preview = RoundTrip(dir, png, {"-depth", "565", "-dither"});
-  ASSERT_EQ(preview.samples.size(), spec.samples.size());
+  ASSERT_EQ(preview.samples.size(), recipe.samples.size());
   for (size_t i = 0; i < preview.samples.size(); i += 4) {
     EXPECT_EQ(preview.samples[i], ExpandLevel5(preview.samples[i] >> 3)) << i;
     EXPECT_EQ(preview.samples[i + 1], ExpandLevel6(preview.samples[i + 1] >> 2)) << i;
     EXPECT_EQ(preview.samples[i + 2], ExpandLevel5(preview.samples[i + 2] >> 3)) << i;
-    EXPECT_EQ(preview.samples[i + 3], spec.samples[i + 3]) << i;
+    EXPECT_EQ(preview.samples[i + 3], recipe.samples[i + 3]) << i;
   }
 }
 
@@ -183,13 +183,13 @@ std::vector<ChannelLine> ChannelLines(const std::string& output) {
 
 TEST(ZeqRoundTrip, CompareReportsALosslessRoundTripAsInfinite) {
   TempDir dir;
-  PngSpec spec;
-  spec.width = 16;
-  spec.height = 16;
-  spec.colourType = 6;
-  spec.samples = PatternBytes(16 * 16 * 4, 3);
+  PngRecipe recipe;
+  recipe.width = 16;
+  recipe.height = 16;
+  recipe.colourType = 6;
+  recipe.samples = PatternBytes(16 * 16 * 4, 3);
   const std::string png = dir.File("lossless.png");
-  WriteFile(png, png2zeq::testing::EncodePng(spec));
+  WriteFile(png, png2zeq::testing::EncodePng(recipe));
   const auto run = ConvertAndCompare(dir, png, {}, png);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   const auto lines = ChannelLines(run.output);
@@ -208,13 +208,13 @@ TEST(ZeqRoundTrip, CompareReportsALosslessRoundTripAsInfinite) {
 
 TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
   TempDir dir;
-  PngSpec spec;
-  spec.width = 32;
-  spec.height = 32;
-  spec.colourType = 6;
-  spec.samples = PatternBytes(32 * 32 * 4, 8);
+  PngRecipe recipe;
+  recipe.width = 32;
+  recipe.height = 32;
+  recipe.colourType = 6;
+  recipe.samples = PatternBytes(32 * 32 * 4, 8);
   const std::string png = dir.File("lossy.png");
-  WriteFile(png, png2zeq::testing::EncodePng(spec));
+  WriteFile(png, png2zeq::testing::EncodePng(recipe));
   const auto run = ConvertAndCompare(dir, png, {"-depth", "565"}, png);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   const auto lines = ChannelLines(run.output);
@@ -240,14 +240,14 @@ TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
 
 TEST(ZeqRoundTrip, CompareRefusesAnOriginalOfAnotherLayoutOrSize) {
   TempDir dir;
-  PngSpec rgb;
+  PngRecipe rgb;
   rgb.width = 8;
   rgb.height = 8;
   rgb.colourType = 2;
   rgb.samples = PatternBytes(8 * 8 * 3);
-  PngSpec grey = rgb;
+  PngRecipe grey = rgb;
   grey.colourType = 0;
-  PngSpec wider = rgb;
+  PngRecipe wider = rgb;
   wider.width = 9;
   const std::string rgbPng = dir.File("rgb.png");
   const std::string greyPng = dir.File("grey.png");

@@ -29,15 +29,15 @@ int RunInProcess(std::vector<std::string> arguments) {
 
 TEST(Zeq2PngAllocations, EachFailureEndsTheRunWithOutOfMemory) {
   png2zeq::testing::TempDir dir;
-  png2zeq::testing::PngSpec spec;
-  spec.width = 70;
-  spec.height = 40;
-  spec.colourType = 6;
-  spec.samples = PatternBytes(70 * 40 * 4, 11);
+  png2zeq::testing::PngRecipe recipe;
+  recipe.width = 70;
+  recipe.height = 40;
+  recipe.colourType = 6;
+  recipe.samples = PatternBytes(70 * 40 * 4, 11);
   const std::string png = dir.File("image.png");
   const std::string zeq = dir.File("image.zeq");
   const std::string preview = dir.File("image.preview.png");
-  png2zeq::testing::WriteFile(png, png2zeq::testing::EncodePng(spec));
+  png2zeq::testing::WriteFile(png, png2zeq::testing::EncodePng(recipe));
   ASSERT_EQ(png2zeq::testing::RunConverterProcess({"-depth", "565", "-o", zeq, png}).exitStatus,
             0);
 
