@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "job/conversion_job.h"
-#include "job/heap.h"
+#include "common/heap.h"
 #include "png/png_reader.h"
 
 namespace png2zeq::bench {
@@ -34,7 +34,7 @@ inline DecodedPhoto DecodePhoto(const std::string& path) {
   ConversionJob job{};
   job.inputPath = path.c_str();
   DecodedPhoto photo;
-  if (ReadPngImage(job) != OK) return photo;
+  if (ReadPngImage(job) != ErrorCode::OK) return photo;
   photo.width = job.width;
   photo.height = job.height;
   photo.colourType = job.pngColourType;

@@ -91,7 +91,7 @@ bool TimeOneRun(const std::string& input, const std::string& output, const Optio
   ErrorCode result = ReadPngImage(job);
   times.read = MillisecondsSince(start);
 
-  if (result == OK) {
+  if (result == ErrorCode::OK) {
     start = NowInMilliseconds();
     auto* copy = static_cast<uint8_t*>(std::malloc(job.pixelLength));
     if (copy != nullptr) std::memcpy(copy, job.pixels, job.pixelLength);
@@ -99,25 +99,25 @@ bool TimeOneRun(const std::string& input, const std::string& output, const Optio
     times.rowCopy = MillisecondsSince(start);
     std::free(copy);
   }
-  if (result == OK) {
+  if (result == ErrorCode::OK) {
     start = NowInMilliseconds();
     result = TranscodePixels(job);
     times.transcode = MillisecondsSince(start);
   }
-  if (result == OK) {
+  if (result == ErrorCode::OK) {
     start = NowInMilliseconds();
     result = CompressPixels(job);
     times.deflate = MillisecondsSince(start);
   }
-  if (result == OK) {
+  if (result == ErrorCode::OK) {
     start = NowInMilliseconds();
     result = WriteOutputFile(job);
     times.write = MillisecondsSince(start);
   }
   FreeBlock(job.pixels);
   times.total = times.read + times.transcode + times.deflate + times.write;
-  if (result != OK) std::fprintf(stderr, "%s: result %u\n", input.c_str(), result);
-  return result == OK;
+  if (result != ErrorCode::OK) std::fprintf(stderr, "%s: result %u\n", input.c_str(), result);
+  return result == ErrorCode::OK;
 }
 
 }  // namespace

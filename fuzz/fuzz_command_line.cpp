@@ -48,8 +48,8 @@ bool EndsWith(const char* text, const char* suffix) {
 // Checks the parser's result and the fields it set against the arguments.
 void CheckParsedJob(const ConversionJob& job, ErrorCode result, int argc, char** argv) {
   const int last = argc - 1;
-  Check(result == png2zeq::OK || result == png2zeq::InvalidParameters ||
-            result == png2zeq::MissingInputFile || result == png2zeq::UnknownDitherMethod,
+  Check(result == png2zeq::ErrorCode::OK || result == png2zeq::ErrorCode::InvalidParameters ||
+            result == png2zeq::ErrorCode::MissingInputFile || result == png2zeq::ErrorCode::UnknownDitherMethod,
         "parser returned a code it never gives");
   Check(job.verbose <= 1 && job.uncompressed <= 1 && job.answeredInformationRequest <= 1,
         "flag outside 0 and 1");
@@ -62,15 +62,15 @@ void CheckParsedJob(const ConversionJob& job, ErrorCode result, int argc, char**
   Check(job.outputPath == nullptr || IsArgument(job.outputPath, argv, 2, last),
         "output path does not point at an argument");
   if (job.answeredInformationRequest) {
-    Check(result == png2zeq::OK, "information request answered with a failure");
+    Check(result == png2zeq::ErrorCode::OK, "information request answered with a failure");
     return;
   }
-  if (result == png2zeq::OK) {
+  if (result == png2zeq::ErrorCode::OK) {
     Check(job.inputPath != nullptr, "accepted without an input path");
     Check(job.depthText != job.inputPath && job.outputPath != job.inputPath,
           "input path also taken as an option value");
   }
-  if (result == png2zeq::MissingInputFile) {
+  if (result == png2zeq::ErrorCode::MissingInputFile) {
     Check(job.inputPath == nullptr, "MissingInputFile with an input path");
   }
 }
@@ -132,11 +132,11 @@ ExpectedOutput ModelDerivation(const char* inputPath, const char* outputPath) {
 // Checks the derivation's result and the output path it left.
 void CheckDerivedPath(const ConversionJob& job, const char* outputBefore, ErrorCode result) {
   const ExpectedOutput expected = ModelDerivation(job.inputPath, outputBefore);
-  Check((result == png2zeq::OK) == expected.succeeds, "derivation result differs from the rules");
-  Check(result == png2zeq::OK || result == png2zeq::GeneralFailure,
+  Check((result == png2zeq::ErrorCode::OK) == expected.succeeds, "derivation result differs from the rules");
+  Check(result == png2zeq::ErrorCode::OK || result == png2zeq::ErrorCode::GeneralFailure,
         "derivation returned a code it never gives");
   Check(job.inputPath != nullptr, "derivation lost the input path");
-  if (result != png2zeq::OK) {
+  if (result != png2zeq::ErrorCode::OK) {
     Check(job.outputPath == outputBefore, "failed derivation changed the output path");
     return;
   }
@@ -192,11 +192,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ErrorCode parsed = png2zeq::ParseCommandLine(job, argc, argv.data());
   std::fflush(stdout);
   if (argc <= 1) {
-    Check(parsed == png2zeq::MissingInputFile, "no arguments accepted");
+    Check(parsed == png2zeq::ErrorCode::MissingInputFile, "no arguments accepted");
     return 0;
   }
   CheckParsedJob(job, parsed, argc, argv.data());
-  if (parsed != png2zeq::OK || job.answeredInformationRequest) return 0;
+  if (parsed != png2zeq::ErrorCode::OK || job.answeredInformationRequest) return 0;
 
   const char* outputBefore = job.outputPath;
   const ErrorCode derived = png2zeq::DeriveOutputPath(job);

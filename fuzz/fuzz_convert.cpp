@@ -22,7 +22,7 @@
 
 #include "cli/run.h"
 #include "job/error_code.h"
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
@@ -282,14 +282,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int status = png2zeq::RunConverter(static_cast<int>(arguments.size()), argv.data());
   std::fflush(stdout);
 
-  if (status == png2zeq::OK) {
+  if (status == png2zeq::ErrorCode::OK) {
     Check(options.depth.convertible, "a depth no format has converted");
     CheckOutputFile(outputPath, options);
     return 0;
   }
   // Nothing but the decoder and the format lookup can refuse a run here.
-  Check(status == png2zeq::PNGDecodeError ||
-            (status == png2zeq::TranscodeLookup && !options.depth.convertible),
+  Check(status == png2zeq::ErrorCode::PNGDecodeError ||
+            (status == png2zeq::ErrorCode::TranscodeLookup && !options.depth.convertible),
         "unexpected result code");
   if (!options.outputExistsBefore) {
     Check(!FileExists(outputPath), "failed run left an output file");

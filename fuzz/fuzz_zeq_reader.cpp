@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 #include "zeq2png/zeq_reader.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 #include "support/png_builder.h"
 
 namespace {

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-#include "cli/ascii.h"
 #include "cli/texts.h"
+#include "common/ascii.h"
+#include "common/options.h"
 #include "pixels/burkes_dither.h"
 
 namespace png2zeq {
@@ -30,25 +31,6 @@ constexpr OptionEntry kOptions[] = {
 // The one dither method the converter knows.
 constexpr const char* kBurkesMethodName = "burkes";
 
-const OptionEntry* FindOption(const char* name) {
-  for (const OptionEntry& option : kOptions) {
-    if (EqualsIgnoringCase(name, option.name)) return &option;
-  }
-  return nullptr;
-}
-
-bool HasOptionPrefix(const char* argument) { return argument[0] == '-' || argument[0] == '/'; }
-
-// Whether the argument is read as an option. The last argument is an
-// absolute path rather than an option when it starts with '/' but does not
-// spell a known option after it, so "/home/me/logo.png" converts while "/v"
-// stays an option.
-bool IsOptionArgument(const char* argument, bool isLast) {
-  if (argument[0] == '-') return true;
-  if (argument[0] != '/') return false;
-  return !isLast || FindOption(argument + 1) != nullptr;
-}
-
 }  // namespace
 
 ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
@@ -60,23 +42,23 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
   job.ditherState = nullptr;
   job.ditherError = nullptr;
   job.answeredInformationRequest = 0;
-  if (argc <= 1) return MissingInputFile;
+  if (argc <= 1) return ErrorCode::MissingInputFile;
 
-  ErrorCode error = OK;
+  ErrorCode error = ErrorCode::OK;
   const int last = argc - 1;
-  for (int position = 1; position <= last && error == OK; ++position) {
+  for (int position = 1; position <= last && error == ErrorCode::OK; ++position) {
     const char* argument = argv[position];
-    if (!IsOptionArgument(argument, position == last)) {
+    if (!IsOptionArgument(kOptions, argument, position == last)) {
       if (position == last) {
         job.inputPath = argument;
       } else {
         std::printf("Parameter %d doesn't start with '-' or '/'.\n", position);
-        error = InvalidParameters;
+        error = ErrorCode::InvalidParameters;
       }
       continue;
     }
 
-    const OptionEntry* option = FindOption(argument + 1);
+    const OptionEntry* option = FindOption(kOptions, argument + 1);
     if (option == nullptr) continue;  // unknown options are passed over silently
     switch (option->kind) {
       case OptionKind::Dither: {
@@ -88,7 +70,7 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
           const char* method = argv[++position];
           if (!EqualsIgnoringCase(method, kBurkesMethodName)) {
             std::printf("Parameter %s invalid.\n", method);
-            error = UnknownDitherMethod;
+            error = ErrorCode::UnknownDitherMethod;
           }
         }
         break;
@@ -97,7 +79,7 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
       case OptionKind::Output:
         if (position == last) {
           std::printf("Parameter %s invalid.\n", argument);
-          error = InvalidParameters;
+          error = ErrorCode::InvalidParameters;
           break;
         }
         (option->kind == OptionKind::Depth ? job.depthText : job.outputPath) = argv[++position];
@@ -105,11 +87,11 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
       case OptionKind::Help:
         PrintUsage(job.programPath);
         job.answeredInformationRequest = 1;
-        return OK;
+        return ErrorCode::OK;
       case OptionKind::Codes:
         PrintErrorCodes();
         job.answeredInformationRequest = 1;
-        return OK;
+        return ErrorCode::OK;
       case OptionKind::Verbose:
         job.verbose = 1;
         break;
@@ -119,8 +101,8 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
     }
   }
 
-  if (error != OK) return error;
-  return job.inputPath == nullptr ? MissingInputFile : OK;
+  if (error != ErrorCode::OK) return error;
+  return job.inputPath == nullptr ? ErrorCode::MissingInputFile : ErrorCode::OK;
 }
 
 }  // namespace png2zeq

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/version.h"
 #include "job/error_code.h"
 
 namespace png2zeq {
@@ -32,8 +33,8 @@ void PrintUsage(const char* programPath) {
 
 void PrintErrorCodes() {
   std::printf("Error codes:\nValue  Description\n");
-  for (unsigned code = 0; code < kErrorCodeCount; ++code) {
-    std::printf(" %3u   %s\n", code, ErrorCodeNames[code]);
+  for (const ErrorCodeEntry& entry : kErrorCodes) {
+    std::printf(" %3u   %s\n", static_cast<unsigned>(entry.code), entry.name);
   }
 }
 

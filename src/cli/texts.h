@@ -3,10 +3,6 @@
 
 namespace png2zeq {
 
-// Program version shown by the banner as major.minor.0.0.
-inline constexpr unsigned kVersionMajor = 0;
-inline constexpr unsigned kVersionMinor = 2;
-
 // Prints the banner: program name and version, credit line, project page.
 void PrintBanner();
 

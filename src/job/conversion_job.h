@@ -2,10 +2,12 @@
 // The one record a conversion works on. It lives for the whole run, starts
 // zeroed, and every stage reads and writes it through free functions.
 
+#include <cstddef>
 #include <cstdint>
 
+#include "common/path_parts.h"
+#include "common/zeq_format.h"
 #include "job/error_code.h"
-#include "job/zeq_format.h"
 
 namespace png2zeq {
 
@@ -33,7 +35,7 @@ using DitherErrorHook = ErrorCell* (*)(const ErrorCell* error, uint32_t column, 
 
 // 260 characters including the terminating NUL: the longest derived output
 // name the path rules allow.
-inline constexpr int kDerivedNameSize = 260;
+inline constexpr size_t kDerivedNameSize = kJoinedPathSize;
 
 struct ConversionJob {
   const char* programPath;

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "common/result_table.h"
+
 namespace png2zeq {
 
-enum ErrorCode : uint32_t {
+enum class ErrorCode : uint32_t {
   OK = 0,
   InvalidParameters = 1,
   InsufficientParameters = 2,
@@ -24,30 +26,36 @@ enum ErrorCode : uint32_t {
   UnknownDitherMethod = 14,
 };
 
-// One name per code, indexed by the code; both the error line and the
-// `-codes` listing print from this table.
-inline constexpr int kErrorCodeCount = 15;
-inline constexpr const char* ErrorCodeNames[kErrorCodeCount] = {
-    "OK",
-    "InvalidParameters",
-    "InsufficientParameters",
-    "MissingInputFile",
-    "OpenInputFileFailed",
-    "PNGDecodeError",
-    "PNGWidthHeightZero",
-    "PNGUnknownColourType",
-    "OutOfMemory",
-    "TranscodeLookup",
-    "DeflateFailed",
-    "WriteError",
-    "GeneralFailure",
-    "CreateZEQFailed",
-    "UnknownDitherMethod",
+struct ErrorCodeEntry {
+  ErrorCode code;
+  const char* name;
 };
 
+// One row per code, in code order; both the error line and the `-codes`
+// listing print from this table.
+inline constexpr ErrorCodeEntry kErrorCodes[] = {
+    {ErrorCode::OK, "OK"},
+    {ErrorCode::InvalidParameters, "InvalidParameters"},
+    {ErrorCode::InsufficientParameters, "InsufficientParameters"},
+    {ErrorCode::MissingInputFile, "MissingInputFile"},
+    {ErrorCode::OpenInputFileFailed, "OpenInputFileFailed"},
+    {ErrorCode::PNGDecodeError, "PNGDecodeError"},
+    {ErrorCode::PNGWidthHeightZero, "PNGWidthHeightZero"},
+    {ErrorCode::PNGUnknownColourType, "PNGUnknownColourType"},
+    {ErrorCode::OutOfMemory, "OutOfMemory"},
+    {ErrorCode::TranscodeLookup, "TranscodeLookup"},
+    {ErrorCode::DeflateFailed, "DeflateFailed"},
+    {ErrorCode::WriteError, "WriteError"},
+    {ErrorCode::GeneralFailure, "GeneralFailure"},
+    {ErrorCode::CreateZEQFailed, "CreateZEQFailed"},
+    {ErrorCode::UnknownDitherMethod, "UnknownDitherMethod"},
+};
+static_assert(RowsFollowTheirCodes(kErrorCodes), "kErrorCodes rows must follow their codes");
+
 // Name of `code`, or "Unknown" for a value outside the table.
-inline const char* ErrorCodeName(uint32_t code) {
-  return code < kErrorCodeCount ? ErrorCodeNames[code] : "Unknown";
+constexpr const char* ErrorCodeName(ErrorCode code) {
+  const ErrorCodeEntry* row = FindResultRow(kErrorCodes, code);
+  return row != nullptr ? row->name : "Unknown";
 }
 
 }  // namespace png2zeq

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "job/heap.h"
+#include "common/heap.h"
 
 namespace png2zeq {
 namespace {
@@ -24,7 +24,7 @@ ErrorCode CompressPixels(ConversionJob& job) {
   if (job.uncompressed) {
     if (job.verbose) std::printf("Not deflating.\n");
     job.header.compressedLength = 0;
-    return OK;
+    return ErrorCode::OK;
   }
 
   // A failed initialisation leaves the stream without state: deflateBound
@@ -35,7 +35,7 @@ ErrorCode CompressPixels(ConversionJob& job) {
   deflateInit(&stream, kCompressionLevel);
   const uLong bound = deflateBound(&stream, job.pixelLength);
   auto* compressed = static_cast<uint8_t*>(AllocateBlock(bound));
-  if (compressed == nullptr) return OutOfMemory;
+  if (compressed == nullptr) return ErrorCode::OutOfMemory;
 
   stream.next_in = job.pixels;
   stream.avail_in = job.pixelLength;
@@ -54,7 +54,7 @@ ErrorCode CompressPixels(ConversionJob& job) {
       }
     }
     FreeBlock(compressed);
-    return DeflateFailed;
+    return ErrorCode::DeflateFailed;
   }
 
   FreeBlock(job.pixels);
@@ -62,7 +62,7 @@ ErrorCode CompressPixels(ConversionJob& job) {
   job.pixelLength = totalOut;
   job.header.compressedLength = totalOut;
   if (job.verbose) std::printf("Deflated %u -> %u\n", totalIn, totalOut);
-  return OK;
+  return ErrorCode::OK;
 }
 
 }  // namespace png2zeq

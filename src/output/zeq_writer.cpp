@@ -67,7 +67,7 @@ ErrorCode WriteHeaderAndBlock(const ConversionJob& job, int fd) {
       std::printf("Error writing the header, wrote %u expected %u\n",
                   static_cast<unsigned>(headerWritten), static_cast<unsigned>(sizeof header));
     }
-    return WriteError;
+    return ErrorCode::WriteError;
   }
   const ssize_t blockWritten = write(fd, job.pixels, job.pixelLength);
   if (blockWritten != static_cast<ssize_t>(job.pixelLength)) {
@@ -75,9 +75,9 @@ ErrorCode WriteHeaderAndBlock(const ConversionJob& job, int fd) {
     if (job.verbose) {
       std::printf("Error writing the image, %s", DescribeWriteError(errorNumber));
     }
-    return WriteError;
+    return ErrorCode::WriteError;
   }
-  return OK;
+  return ErrorCode::OK;
 }
 
 }  // namespace
@@ -87,12 +87,12 @@ ErrorCode WriteOutputFile(ConversionJob& job) {
 
   OutputDescriptor output;
   bool isRegular = false;
-  if (!OpenLockedOutput(job.outputPath, output, &isRegular)) return CreateZEQFailed;
+  if (!OpenLockedOutput(job.outputPath, output, &isRegular)) return ErrorCode::CreateZEQFailed;
 
   job.header.magic = kZeqMagic;
   const ErrorCode result = WriteHeaderAndBlock(job, output.fd);
   // Still holding the lock: no other run can be writing this file.
-  if (result != OK && isRegular) unlink(job.outputPath);
+  if (result != ErrorCode::OK && isRegular) unlink(job.outputPath);
   return result;
 }
 

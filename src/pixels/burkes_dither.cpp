@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "pixels/pixel565.h"
 
 namespace png2zeq {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "pixels/depth_text.h"
 #include "pixels/pixel_format_table.h"
 
@@ -15,7 +15,7 @@ ErrorCode TranscodePixels(ConversionJob& job) {
     // No line end: the driver's error line continues this one.
     std::printf("Lookup for format \"%s\" with PNG colour %u failed.",
                 job.depthText != nullptr ? job.depthText : "", job.pngColourType);
-    return TranscodeLookup;
+    return ErrorCode::TranscodeLookup;
   }
 
   const uint32_t length = entry->bytesPerPixel * job.height * job.width;
@@ -23,13 +23,13 @@ ErrorCode TranscodePixels(ConversionJob& job) {
 
   if (entry->transcoder != nullptr) {
     auto* transcoded = static_cast<uint8_t*>(AllocateBlock(length));
-    if (transcoded == nullptr) return OutOfMemory;
+    if (transcoded == nullptr) return ErrorCode::OutOfMemory;
     DitherState* state = nullptr;
     if (job.ditherState != nullptr) {
       state = job.ditherState(job, true, nullptr);
       if (state == nullptr) {
         FreeBlock(transcoded);
-        return OutOfMemory;
+        return ErrorCode::OutOfMemory;
       }
     }
     entry->transcoder(job, transcoded, state);
@@ -43,7 +43,7 @@ ErrorCode TranscodePixels(ConversionJob& job) {
   job.header.width = job.width;
   job.header.height = job.height;
   job.header.rawLength = job.pixelLength;
-  return OK;
+  return ErrorCode::OK;
 }
 
 }  // namespace png2zeq

@@ -1,11 +1,10 @@
 #include "png/png_reader.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 
-#include "job/heap.h"
+#include "common/heap.h"
+#include "common/input_file.h"
 
 namespace png2zeq {
 namespace {
@@ -29,18 +28,6 @@ constexpr png_byte kTransparencyChunk[5] = {'t', 'R', 'N', 'S', '\0'};
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
-// Opens `path` for reading; refuses a directory, which fopen would accept.
-FILE* OpenInputFile(const char* path) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return nullptr;
-  struct stat status;
-  if (fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return file;
-}
-
 // Sets up libpng to accept exactly the files the converter admits: at most
 // 1024 x 768, no tolerated irregularities, no ancillary chunk interpreted,
 // out-of-palette indices allowed (they decode black), no chunk size limit.
@@ -59,12 +46,12 @@ ErrorCode StoreDecodedRows(ConversionJob& job, png_structp png, png_infop info) 
   const uint32_t bytesPerRow = static_cast<uint32_t>(png_get_rowbytes(png, info));
   job.pixelLength = job.height * bytesPerRow;  // at most 768 * 4096: no overflow
   auto* block = static_cast<uint8_t*>(AllocateBlock(job.pixelLength));
-  if (block == nullptr) return OutOfMemory;
+  if (block == nullptr) return ErrorCode::OutOfMemory;
   for (uint32_t row = 0; row < job.height; ++row) {
     std::memcpy(block + static_cast<size_t>(row) * bytesPerRow, rows[row], bytesPerRow);
   }
   job.pixels = block;
-  return OK;
+  return ErrorCode::OK;
 }
 
 // Configures libpng, decodes the whole file and hands the rows to the job.
@@ -78,7 +65,7 @@ ErrorCode DecodeIntoJob(ConversionJob& job, png_structp png, png_infop info, FIL
   job.width = png_get_image_width(png, info);
   job.height = png_get_image_height(png, info);
   job.pngColourType = png_get_color_type(png, info);
-  if (job.width == 0 || job.height == 0) return PNGWidthHeightZero;
+  if (job.width == 0 || job.height == 0) return ErrorCode::PNGWidthHeightZero;
   if (job.verbose) {
     std::printf("PNG\n Width  = %u\n Height = %u\n Colour = %s\n", job.width, job.height,
                 PngColourName(job.pngColourType));
@@ -105,17 +92,17 @@ ErrorCode ReadPngImage(ConversionJob& job) {
   // and nothing with a destructor lives between setjmp and the end of the
   // decode.
   FILE* volatile file = OpenInputFile(job.inputPath);
-  if (file == nullptr) return OpenInputFileFailed;
+  if (file == nullptr) return ErrorCode::OpenInputFileFailed;
   png_structp volatile png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ReportPngError, IgnorePngWarning);
   png_infop volatile info = nullptr;
   if (png != nullptr) info = png_create_info_struct(png);
-  volatile ErrorCode result = PNGDecodeError;
+  volatile ErrorCode result = ErrorCode::PNGDecodeError;
 
   if (png != nullptr && info != nullptr) {
     if (setjmp(png_jmpbuf(png)) != 0) {
       std::printf("PNG failed\n");
-      result = PNGDecodeError;
+      result = ErrorCode::PNGDecodeError;
     } else {
       result = DecodeIntoJob(job, png, info, file);
     }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "expected_texts.h"
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"

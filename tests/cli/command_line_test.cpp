@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ascii.h"
+#include "common/ascii.h"
 
 namespace png2zeq {
 namespace {
@@ -91,7 +91,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
     Arguments arguments = takesValue ? Arguments{c.option, "VALUE", "in.png"}
                                      : Arguments{c.option, "in.png"};
     ConversionJob job{};
-    ASSERT_EQ(Parse(job, arguments), OK);
+    ASSERT_EQ(Parse(job, arguments), ErrorCode::OK);
     EXPECT_STREQ(job.inputPath, "in.png");
     EXPECT_EQ(job.verbose, c.effect == Effect::Verbose ? 1 : 0);
     EXPECT_EQ(job.uncompressed, c.effect == Effect::Uncompressed ? 1 : 0);
@@ -105,7 +105,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
 TEST(ParseCommandLine, KeepsReferencesIntoTheArgumentVector) {
   Arguments arguments{"-depth", "888", "-o", "a.zeq", "-depth", "565", "-o", "b.zeq", "in.png"};
   ConversionJob job{};
-  ASSERT_EQ(Parse(job, arguments), OK);
+  ASSERT_EQ(Parse(job, arguments), ErrorCode::OK);
   // Later values replace earlier ones; nothing is copied.
   EXPECT_EQ(job.depthText, arguments.at(6));
   EXPECT_EQ(job.outputPath, arguments.at(8));
@@ -115,7 +115,7 @@ TEST(ParseCommandLine, KeepsReferencesIntoTheArgumentVector) {
 TEST(ParseCommandLine, ValueOfDepthAndOutputIsNeverAnOption) {
   Arguments arguments{"-output", "-v", "-depth", "/u", "in.png"};
   ConversionJob job{};
-  ASSERT_EQ(Parse(job, arguments), OK);
+  ASSERT_EQ(Parse(job, arguments), ErrorCode::OK);
   EXPECT_STREQ(job.outputPath, "-v");
   EXPECT_STREQ(job.depthText, "/u");
   EXPECT_EQ(job.verbose, 0);
@@ -125,9 +125,9 @@ TEST(ParseCommandLine, ValueOfDepthAndOutputIsNeverAnOption) {
 TEST(ParseCommandLine, ResetsEveryCommandLineField) {
   ConversionJob job{};
   Arguments first{"-v", "-u", "-dither", "-d", "565", "-o", "x.zeq", "in.png"};
-  ASSERT_EQ(Parse(job, first), OK);
+  ASSERT_EQ(Parse(job, first), ErrorCode::OK);
   Arguments second{"other.png"};
-  ASSERT_EQ(Parse(job, second), OK);
+  ASSERT_EQ(Parse(job, second), ErrorCode::OK);
   EXPECT_STREQ(job.inputPath, "other.png");
   EXPECT_EQ(job.outputPath, nullptr);
   EXPECT_EQ(job.depthText, nullptr);
@@ -146,18 +146,18 @@ struct DitherCase {
 
 TEST(ParseCommandLine, DitherTakesAnOptionalMethodName) {
   const DitherCase cases[] = {
-      {{"-dither", "in.png"}, OK, "in.png", false},
-      {{"-dither", "burkes", "in.png"}, OK, "in.png", false},
-      {{"-dither", "BuRkEs", "in.png"}, OK, "in.png", false},
-      {{"-dither", "-u", "in.png"}, OK, "in.png", true},
-      {{"-dither", "/u", "in.png"}, OK, "in.png", true},
-      {{"-dither", "burkes", "-u", "in.png"}, OK, "in.png", true},
-      {{"-dither", "/abs/in.png"}, OK, "/abs/in.png", false},
-      {{"-dither", "foo", "in.png"}, UnknownDitherMethod, nullptr, false},
-      {{"-dither", "burke", "in.png"}, UnknownDitherMethod, nullptr, false},
-      {{"-dither", "foo", "-u", "in.png"}, UnknownDitherMethod, nullptr, false},
-      {{"-dither"}, MissingInputFile, nullptr, false},
-      {{"-dither", "burkes"}, OK, "burkes", false},
+      {{"-dither", "in.png"}, ErrorCode::OK, "in.png", false},
+      {{"-dither", "burkes", "in.png"}, ErrorCode::OK, "in.png", false},
+      {{"-dither", "BuRkEs", "in.png"}, ErrorCode::OK, "in.png", false},
+      {{"-dither", "-u", "in.png"}, ErrorCode::OK, "in.png", true},
+      {{"-dither", "/u", "in.png"}, ErrorCode::OK, "in.png", true},
+      {{"-dither", "burkes", "-u", "in.png"}, ErrorCode::OK, "in.png", true},
+      {{"-dither", "/abs/in.png"}, ErrorCode::OK, "/abs/in.png", false},
+      {{"-dither", "foo", "in.png"}, ErrorCode::UnknownDitherMethod, nullptr, false},
+      {{"-dither", "burke", "in.png"}, ErrorCode::UnknownDitherMethod, nullptr, false},
+      {{"-dither", "foo", "-u", "in.png"}, ErrorCode::UnknownDitherMethod, nullptr, false},
+      {{"-dither"}, ErrorCode::MissingInputFile, nullptr, false},
+      {{"-dither", "burkes"}, ErrorCode::OK, "burkes", false},
   };
   for (const DitherCase& c : cases) {
     Arguments arguments(c.arguments);
@@ -167,7 +167,7 @@ TEST(ParseCommandLine, DitherTakesAnOptionalMethodName) {
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(Parse(job, arguments), c.result);
     const std::string printed = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(printed, c.result == UnknownDitherMethod
+    EXPECT_EQ(printed, c.result == ErrorCode::UnknownDitherMethod
                            ? "Parameter " + std::string(arguments.at(2)) + " invalid.\n"
                            : "");
     if (c.input == nullptr) {

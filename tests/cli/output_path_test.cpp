@@ -45,7 +45,7 @@ TEST(DeriveOutputPath, DerivesOrKeepsTheOutputName) {
     ConversionJob job{};
     job.inputPath = c.input;
     job.outputPath = c.output;
-    ASSERT_EQ(DeriveOutputPath(job), OK);
+    ASSERT_EQ(DeriveOutputPath(job), ErrorCode::OK);
     if (c.derived == nullptr) {
       EXPECT_EQ(job.outputPath, c.output);  // the argument itself, not a copy
     } else {
@@ -71,25 +71,25 @@ TEST(DeriveOutputPath, RefusesPartsAndNamesThatDoNotFit) {
   // A 200-character directory, a name and ".zeq": 204 + name characters.
   const std::string dir200 = std::string(199, 'd') + "/";
   const LengthCase cases[] = {
-      {"output name 255", "in.png", name255, OK},
-      {"output name 256", "in.png", name256, GeneralFailure},
-      {"output name 256 with extension", "in.png", name256 + ".zeq", GeneralFailure},
-      {"output directory 255", "in.png", dir255 + "out.zeq", OK},
-      {"output directory 256", "in.png", dir256 + "out.zeq", GeneralFailure},
-      {"output directory alone 256", "in.png", dir256, GeneralFailure},
-      {"input name 255, joined 259", name255 + ".png", "", OK},
-      {"input name 256", name256 + ".png", "", GeneralFailure},
-      {"input directory 256", dir256 + "in.png", "", GeneralFailure},
-      {"input name 256, output directory", name256 + ".png", "out/", GeneralFailure},
-      {"input directory 256, output directory", dir256 + "in.png", "out/", GeneralFailure},
-      {"input directory 256, output name given", dir256 + "in.png", "out.zeq", GeneralFailure},
-      {"input name 256, output name given", name256 + ".png", "out.zeq", GeneralFailure},
-      {"joined 259 from the input", dir200 + std::string(55, 'n') + ".png", "", OK},
-      {"joined 260 from the input", dir200 + std::string(56, 'n') + ".png", "", GeneralFailure},
-      {"joined 259 into an output directory", std::string(55, 'n') + ".png", dir200, OK},
+      {"output name 255", "in.png", name255, ErrorCode::OK},
+      {"output name 256", "in.png", name256, ErrorCode::GeneralFailure},
+      {"output name 256 with extension", "in.png", name256 + ".zeq", ErrorCode::GeneralFailure},
+      {"output directory 255", "in.png", dir255 + "out.zeq", ErrorCode::OK},
+      {"output directory 256", "in.png", dir256 + "out.zeq", ErrorCode::GeneralFailure},
+      {"output directory alone 256", "in.png", dir256, ErrorCode::GeneralFailure},
+      {"input name 255, joined 259", name255 + ".png", "", ErrorCode::OK},
+      {"input name 256", name256 + ".png", "", ErrorCode::GeneralFailure},
+      {"input directory 256", dir256 + "in.png", "", ErrorCode::GeneralFailure},
+      {"input name 256, output directory", name256 + ".png", "out/", ErrorCode::GeneralFailure},
+      {"input directory 256, output directory", dir256 + "in.png", "out/", ErrorCode::GeneralFailure},
+      {"input directory 256, output name given", dir256 + "in.png", "out.zeq", ErrorCode::GeneralFailure},
+      {"input name 256, output name given", name256 + ".png", "out.zeq", ErrorCode::GeneralFailure},
+      {"joined 259 from the input", dir200 + std::string(55, 'n') + ".png", "", ErrorCode::OK},
+      {"joined 260 from the input", dir200 + std::string(56, 'n') + ".png", "", ErrorCode::GeneralFailure},
+      {"joined 259 into an output directory", std::string(55, 'n') + ".png", dir200, ErrorCode::OK},
       {"joined 260 into an output directory", std::string(56, 'n') + ".png", dir200,
-       GeneralFailure},
-      {"joined 260 with a drive", std::string(54, 'n') + ".png", "C:" + dir200, GeneralFailure},
+       ErrorCode::GeneralFailure},
+      {"joined 260 with a drive", std::string(54, 'n') + ".png", "C:" + dir200, ErrorCode::GeneralFailure},
   };
   for (const LengthCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -98,7 +98,7 @@ TEST(DeriveOutputPath, RefusesPartsAndNamesThatDoNotFit) {
     const char* given = c.output.empty() ? nullptr : c.output.c_str();
     job.outputPath = given;
     ASSERT_EQ(DeriveOutputPath(job), c.result);
-    if (c.result != OK) {
+    if (c.result != ErrorCode::OK) {
       EXPECT_EQ(job.outputPath, given);  // left as it was
       continue;
     }

@@ -3,12 +3,7 @@
 #include <cstdio>
 #include <map>
 
-// The real seam, reached through the linker's wrapping; the linker fixes
-// these names.
-// NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" void* __real__ZN7png2zeq13AllocateBlockEm(size_t size);
-extern "C" void __real__ZN7png2zeq9FreeBlockEPv(void* block);
-// NOLINTEND(bugprone-reserved-identifier)
+#include "common/heap.h"
 
 namespace png2zeq::fault {
 namespace {
@@ -31,9 +26,33 @@ std::string Describe(const char* what, const void* block) {
   return text;
 }
 
+void RecordAllocation(size_t size, void* block) {
+  Ledger& ledger = TheLedger();
+  ledger.sizes.push_back(size);
+  if (block == nullptr) {
+    ++ledger.refused;
+  } else {
+    ledger.live[block] = ledger.sizes.size();
+  }
+}
+
+// Either freed before, or never taken through the seam: both would be a heap
+// fault, so record it and leave the block alone.
+bool RecordRelease(void* block) {
+  Ledger& ledger = TheLedger();
+  if (ledger.live.erase(block) != 0) return true;
+  ledger.faults.push_back(Describe("free of a block not live:", block));
+  return false;
+}
+
+constexpr HeapObserver kLedgerObserver = {RecordAllocation, RecordRelease};
+
 }  // namespace
 
-void ResetLedger() { TheLedger() = Ledger{}; }
+void ResetLedger() {
+  TheLedger() = Ledger{};
+  ObserveHeap(&kLedgerObserver);
+}
 
 LedgerSummary SummariseLedger() {
   const Ledger& ledger = TheLedger();
@@ -42,29 +61,3 @@ LedgerSummary SummariseLedger() {
 
 }  // namespace png2zeq::fault
 
-// NOLINTNEXTLINE(bugprone-reserved-identifier)
-extern "C" void* __wrap__ZN7png2zeq13AllocateBlockEm(size_t size) {
-  auto& ledger = png2zeq::fault::TheLedger();
-  void* block = __real__ZN7png2zeq13AllocateBlockEm(size);
-  ledger.sizes.push_back(size);
-  if (block == nullptr) {
-    ++ledger.refused;
-  } else {
-    ledger.live[block] = ledger.sizes.size();
-  }
-  return block;
-}
-
-// NOLINTNEXTLINE(bugprone-reserved-identifier)
-extern "C" void __wrap__ZN7png2zeq9FreeBlockEPv(void* block) {
-  auto& ledger = png2zeq::fault::TheLedger();
-  if (block != nullptr) {
-    if (ledger.live.erase(block) == 0) {
-      // Either freed before, or never taken through the seam: both would be
-      // a heap fault, so record it and leave the block alone.
-      ledger.faults.push_back(png2zeq::fault::Describe("free of a block not live:", block));
-      return;
-    }
-  }
-  __real__ZN7png2zeq9FreeBlockEPv(block);
-}

@@ -1,8 +1,7 @@
 #pragma once
 // A ledger of the heap blocks the converter's own code takes and gives back.
-// The fault test executable is linked with the allocation seam wrapped
-// (-Wl,--wrap), so every AllocateBlock and FreeBlock call from the stages
-// passes through here first. That lets a test check, for every run, that
+// Once ResetLedger() has run, the allocation seam reports every AllocateBlock
+// and FreeBlock call from the stages here first. That lets a test check, for every run, that
 // each block was freed exactly once and none was freed that was not taken.
 
 #include <cstddef>

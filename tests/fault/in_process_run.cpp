@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/run.h"
-#include "job/heap.h"
+#include "common/heap.h"
 
 namespace png2zeq::fault {
 namespace {

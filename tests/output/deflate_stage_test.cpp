@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "output/output_checks.h"
 
 namespace png2zeq {
@@ -70,7 +70,7 @@ TEST(DeflateStage, ReplacesTheBlockByOneZlibStreamOfIt) {
     const OutputHeader before = job.header;
 
     std::string printed;
-    ASSERT_EQ(CompressCapturing(job, &printed), OK);
+    ASSERT_EQ(CompressCapturing(job, &printed), ErrorCode::OK);
 
     const uint32_t compressedLength = job.header.compressedLength;
     EXPECT_EQ(job.pixelLength, compressedLength);
@@ -108,7 +108,7 @@ TEST(DeflateStage, UncompressedRunLeavesTheBlockAsItIs) {
     const unsigned allocationsBefore = AllocationCount();
 
     std::string printed;
-    ASSERT_EQ(CompressCapturing(job, &printed), OK);
+    ASSERT_EQ(CompressCapturing(job, &printed), ErrorCode::OK);
 
     EXPECT_EQ(printed, verbose ? "Not deflating.\n" : "");
     EXPECT_EQ(job.header.compressedLength, 0u);
@@ -125,7 +125,7 @@ TEST(DeflateStage, PrintsNothingWithoutVerbose) {
     JobHoldingBlock holder(Gradient(1000));
     holder.job.uncompressed = uncompressed;
     std::string printed;
-    EXPECT_EQ(CompressCapturing(holder.job, &printed), OK);
+    EXPECT_EQ(CompressCapturing(holder.job, &printed), ErrorCode::OK);
     EXPECT_EQ(printed, "") << "uncompressed " << int{uncompressed};
   }
 }

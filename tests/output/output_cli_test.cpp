@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "job/error_code.h"
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 #include "output/output_checks.h"
 #include "support/png_builder.h"
 #include "support/subprocess.h"
@@ -217,22 +217,22 @@ struct WriterFailure {
 
 const WriterFailure kWriterFailures[] = {
     {"missing directory", [](const TempDir& dir) { return dir.File("absent/out.zeq"); }, false,
-     CreateZEQFailed, ""},
+     ErrorCode::CreateZEQFailed, ""},
     {"path is a directory",
      [](const TempDir& dir) {
        const std::string path = dir.File("taken");
        mkdir(path.c_str(), 0700);
        return path;
      },
-     false, CreateZEQFailed, ""},
+     false, ErrorCode::CreateZEQFailed, ""},
     {"locked by another process",
      [](const TempDir& dir) {
        const std::string path = dir.File("busy.zeq");
        testing::WriteFile(path, Bytes{'o', 'l', 'd'});
        return path;
      },
-     true, CreateZEQFailed, ""},
-    {"full device", [](const TempDir&) { return std::string("/dev/full"); }, false, WriteError,
+     true, ErrorCode::CreateZEQFailed, ""},
+    {"full device", [](const TempDir&) { return std::string("/dev/full"); }, false, ErrorCode::WriteError,
      "Error writing the header, wrote 4294967295 expected 24\n"},
 };
 const WriterFailure kReadOnlyDirectory = {"read-only directory",
@@ -241,7 +241,7 @@ const WriterFailure kReadOnlyDirectory = {"read-only directory",
                                             mkdir(parent.c_str(), 0500);
                                             return parent + "/out.zeq";
                                           },
-                                          false, CreateZEQFailed, ""};
+                                          false, ErrorCode::CreateZEQFailed, ""};
 
 // Runs the converter quietly and verbosely against the prepared output path
 // and checks the status, the lines printed and that the path is unchanged.

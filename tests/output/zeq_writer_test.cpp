@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "output/output_checks.h"
 #include "support/temp_dir.h"
 
@@ -79,7 +79,7 @@ TEST(ZeqWriter, WritesHeaderThenTheJobsBlock) {
     TempDir dir;
     WriterJob writer(dir.File("out.zeq"), c.block, c.header);
     std::string printed;
-    ASSERT_EQ(WriteCapturing(writer.job, &printed), OK);
+    ASSERT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::OK);
     EXPECT_EQ(printed, "");
     EXPECT_EQ(writer.job.header.magic, kZeqMagic);
     EXPECT_EQ(testing::ReadFile(writer.path), c.file);
@@ -92,7 +92,7 @@ TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytes) {
   testing::WriteFile(writer.path, Bytes(4096, 0xEE));
   writer.job.verbose = 1;
   std::string printed;
-  ASSERT_EQ(WriteCapturing(writer.job, &printed), OK);
+  ASSERT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::OK);
   EXPECT_EQ(printed, OutputFileLine(writer.path));
   EXPECT_EQ(testing::ReadFile(writer.path), kOnePixelRgb565File);
 }
@@ -103,7 +103,7 @@ TEST(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly) {
   const mode_t previousMask = umask(022);
   const ErrorCode result = WriteOutputFile(writer.job);
   umask(previousMask);
-  ASSERT_EQ(result, OK);
+  ASSERT_EQ(result, ErrorCode::OK);
   struct stat status;
   ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
@@ -157,7 +157,7 @@ void ExpectCreateFailureChangesNothing(const OpenFailure& c) {
   const PathState before = ObservePath(writer.path);
 
   std::string printed;
-  EXPECT_EQ(WriteCapturing(writer.job, &printed), CreateZEQFailed);
+  EXPECT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::CreateZEQFailed);
   EXPECT_EQ(printed, OutputFileLine(writer.path)) << "the writer adds no line of its own";
   EXPECT_TRUE(ObservePath(writer.path) == before) << "output path changed";
 }
@@ -179,7 +179,7 @@ TEST(ZeqWriter, FullDeviceGivesWriteErrorAndSurvives) {
   WriterJob writer("/dev/full", kOnePixelRgb565Block, kOnePixelRgb565);
   writer.job.verbose = 1;
   std::string printed;
-  EXPECT_EQ(WriteCapturing(writer.job, &printed), WriteError);
+  EXPECT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::WriteError);
   // The header is the first write and fails outright: -1 printed unsigned.
   EXPECT_EQ(printed, OutputFileLine("/dev/full") +
                          "Error writing the header, wrote 4294967295 expected 24\n");
@@ -236,7 +236,7 @@ TEST(ZeqWriter, FailedWriteRemovesTheHalfWrittenFile) {
     testing::WriteFile(writer.path, Bytes(2000, 0xEE));
     writer.job.verbose = 1;
     std::string printed;
-    EXPECT_EQ(WriteUnderFileSizeLimit(writer.job, c.sizeLimit, &printed), WriteError);
+    EXPECT_EQ(WriteUnderFileSizeLimit(writer.job, c.sizeLimit, &printed), static_cast<int>(ErrorCode::WriteError));
     EXPECT_EQ(printed, OutputFileLine(writer.path) + c.writerLine);
     EXPECT_FALSE(ObservePath(writer.path).exists) << "half-written file left behind";
   }
@@ -259,7 +259,7 @@ TEST(ZeqWriter, BlockWriteErrorIsDescribedByItsNumber) {
     writer.job.pixelLength = c.pixelLength;  // with no block at all
     writer.job.verbose = 1;
     std::string printed;
-    EXPECT_EQ(WriteCapturing(writer.job, &printed), WriteError);
+    EXPECT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::WriteError);
     EXPECT_EQ(printed, OutputFileLine(writer.path) + "Error writing the image, " + c.text);
     EXPECT_FALSE(ObservePath(writer.path).exists);
   }
@@ -271,8 +271,8 @@ TEST(ZeqWriter, PrintsNothingWithoutVerbose) {
     std::string path;
     ErrorCode result;
   } cases[] = {
-      {dir.File("ok.zeq"), OK},
-      {dir.File("absent/out.zeq"), CreateZEQFailed},
+      {dir.File("ok.zeq"), ErrorCode::OK},
+      {dir.File("absent/out.zeq"), ErrorCode::CreateZEQFailed},
   };
   for (const auto& c : cases) {
     WriterJob writer(c.path, kOnePixelRgb565Block, kOnePixelRgb565);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "pixel_test_support.h"
 #include "png/png_reader.h"
 #include "reference_dither.h"
@@ -58,7 +58,7 @@ bool DecodePhoto(const std::string& path, Samples& samples, uint32_t& width, uin
                  uint8_t& colourType) {
   ConversionJob job{};
   job.inputPath = path.c_str();
-  if (ReadPngImage(job) != OK) return false;
+  if (ReadPngImage(job) != ErrorCode::OK) return false;
   samples.assign(job.pixels, job.pixels + job.pixelLength);
   FreeBlock(job.pixels);
   width = job.width;

@@ -50,7 +50,7 @@ Samples TranscodeWithHooks(uint32_t width, uint32_t height, uint8_t colourType,
   JobWithBlock holder(width, height, colourType, source, "565");
   holder.job().ditherState = stateHook;
   holder.job().ditherError = errorHook;
-  EXPECT_EQ(TranscodePixels(holder.job()), OK);
+  EXPECT_EQ(TranscodePixels(holder.job()), ErrorCode::OK);
   return holder.Block();
 }
 

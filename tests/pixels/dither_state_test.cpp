@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "pixels/burkes_dither.h"
 
 namespace png2zeq {

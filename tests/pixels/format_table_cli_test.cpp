@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 #include "pixel_test_support.h"
 #include "support/png_builder.h"
 #include "support/subprocess.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "pixels/burkes_dither.h"
 #include "pixels/transcode.h"
 #include "support/temp_dir.h"
@@ -53,7 +53,7 @@ Samples Transcode565(uint32_t width, uint32_t height, uint8_t colourType, const 
                      bool dither) {
   JobWithBlock holder(width, height, colourType, samples, "565", dither);
   const ErrorCode result = TranscodePixels(holder.job());
-  EXPECT_EQ(result, OK);
+  EXPECT_EQ(result, ErrorCode::OK);
   return holder.Block();
 }
 

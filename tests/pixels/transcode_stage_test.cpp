@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstring>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "pixel_test_support.h"
 #include "pixels/burkes_dither.h"
 #include "pixels/transcode.h"
@@ -62,7 +62,7 @@ TEST(TranscodeStage, PassThroughBuildsNoDitherState) {
     const uint8_t* const block = job.pixels;
     const unsigned allocations = AllocationCount();
 
-    EXPECT_EQ(TranscodePixels(job), OK);
+    EXPECT_EQ(TranscodePixels(job), ErrorCode::OK);
     EXPECT_EQ(stateCreations, 0);
     EXPECT_EQ(stateReleases, 0);
     EXPECT_EQ(AllocationCount(), allocations);
@@ -89,7 +89,7 @@ TEST(TranscodeStage, DitheredTranscodeBuildsAndReleasesOneState) {
     InstallCountingHooks(job);
     job.header = kSentinelHeader;
 
-    EXPECT_EQ(TranscodePixels(job), OK);
+    EXPECT_EQ(TranscodePixels(job), ErrorCode::OK);
     EXPECT_EQ(stateCreations, 1);
     EXPECT_EQ(stateReleases, 1);
     const uint32_t bytesPerPixel = colourType == kRgb ? 2 : 3;
@@ -134,7 +134,7 @@ TEST(TranscodeStage, FailedAllocationLeavesTheJobAsItWas) {
     const ErrorCode result = TranscodePixels(job);
     FailNthAllocation(0);
 
-    EXPECT_EQ(result, OutOfMemory);
+    EXPECT_EQ(result, ErrorCode::OutOfMemory);
     EXPECT_EQ(AllocationCount() - allocationsBefore, c.failing);
     EXPECT_EQ(job.pixels, block);
     EXPECT_EQ(job.pixelLength, length);
@@ -152,9 +152,9 @@ TEST(TranscodeStage, SucceedsAfterAFailedAttempt) {
   const Samples source = RandomSamples(4 * 4 * 3, 13);
   JobWithBlock holder(4, 4, kRgb, source, "565", true);
   FailNthAllocation(3);
-  EXPECT_EQ(TranscodePixels(holder.job()), OutOfMemory);
+  EXPECT_EQ(TranscodePixels(holder.job()), ErrorCode::OutOfMemory);
   FailNthAllocation(0);
-  EXPECT_EQ(TranscodePixels(holder.job()), OK);
+  EXPECT_EQ(TranscodePixels(holder.job()), ErrorCode::OK);
   EXPECT_EQ(holder.Block(), testing::Transcode565(4, 4, kRgb, source, true));
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "read_png_support.h"
 #include "support/png_builder.h"
 
@@ -328,7 +328,7 @@ TEST(PngReader, VerboseReportGivesSizeAndDecodedColourName) {
     image.bitDepth = c.bitDepth;
     if (c.colourType == 3) image.palette = RampPalette(16);
     const ReadOutcome outcome = ReadPngBytes(EncodePng(image), true);
-    EXPECT_EQ(outcome.result, OK);
+    EXPECT_EQ(outcome.result, ErrorCode::OK);
     EXPECT_EQ(outcome.printed,
               std::string("PNG\n Width  = 2\n Height = 3\n Colour = ") + c.name + "\n");
     EXPECT_EQ(outcome.pixelLength, 2 * 3 * c.bytesPerPixel);
@@ -388,7 +388,7 @@ TEST(PngReader, FailedBlockAllocationKeepsLengthButNoBlock) {
   FailNthAllocation(1);
   const ReadOutcome outcome = ReadPngBytes(file, true);
   FailNthAllocation(0);
-  EXPECT_EQ(outcome.result, OutOfMemory);
+  EXPECT_EQ(outcome.result, ErrorCode::OutOfMemory);
   EXPECT_EQ(outcome.printed, "PNG\n Width  = 2\n Height = 3\n Colour = RGBA\n");
   EXPECT_EQ(outcome.width, 2u);
   EXPECT_EQ(outcome.height, 3u);

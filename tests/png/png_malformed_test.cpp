@@ -290,7 +290,7 @@ TEST(PngReader, InputThatCannotBeOpenedPrintsNothing) {
   for (const std::string& path : cases) {
     SCOPED_TRACE(path);
     const ReadOutcome outcome = ReadPngFile(path);
-    EXPECT_EQ(outcome.result, OpenInputFileFailed);
+    EXPECT_EQ(outcome.result, ErrorCode::OpenInputFileFailed);
     EXPECT_EQ(outcome.printed, "");
     EXPECT_EQ(outcome.errors, "");
     EXPECT_FALSE(outcome.heldBlock);

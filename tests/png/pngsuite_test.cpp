@@ -98,12 +98,12 @@ TEST(PngSuite, ConverterExitStatusPerFile) {
     const ProcessResult run = RunConverterProcess({"-o", output, path});
     EXPECT_EQ(run.errors, "");
     if (MustBeRefused(name)) {
-      EXPECT_EQ(run.exitStatus, PNGDecodeError);
+      EXPECT_EQ(run.exitStatus, static_cast<int>(ErrorCode::PNGDecodeError));
       const ReadOutcome inProcess = ReadPngFile(path);
       EXPECT_EQ(run.output,
                 inProcess.printed + "Error \"PNGDecodeError\" occurred for " + path + ".\n");
     } else {
-      EXPECT_EQ(run.exitStatus, OK);
+      EXPECT_EQ(run.exitStatus, static_cast<int>(ErrorCode::OK));
       EXPECT_EQ(run.output, "");
     }
   }

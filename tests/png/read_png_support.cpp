@@ -58,7 +58,7 @@ uint32_t DecodedBytesPerPixel(uint8_t colourType) {
 }
 
 ::testing::AssertionResult IsDecodeFailure(const ReadOutcome& outcome) {
-  if (outcome.result != PNGDecodeError) {
+  if (outcome.result != ErrorCode::PNGDecodeError) {
     return ::testing::AssertionFailure() << "result " << ErrorCodeName(outcome.result)
                                          << ", printed \"" << outcome.printed << "\"";
   }
@@ -87,7 +87,7 @@ uint32_t DecodedBytesPerPixel(uint8_t colourType) {
 }
 
 ::testing::AssertionResult IsQuietSuccess(const ReadOutcome& outcome) {
-  if (outcome.result != OK) {
+  if (outcome.result != ErrorCode::OK) {
     return ::testing::AssertionFailure() << "result " << ErrorCodeName(outcome.result)
                                          << ", printed \"" << outcome.printed << "\"";
   }

@@ -18,7 +18,7 @@ inline constexpr uint32_t kUntouchedSize = 0xA5A5A5A5u;
 inline constexpr uint8_t kUntouchedColourType = 0xA5;
 
 struct ReadOutcome {
-  ErrorCode result = GeneralFailure;
+  ErrorCode result = ErrorCode::GeneralFailure;
   std::string printed;  // everything the read wrote to standard output
   std::string errors;   // everything written to standard error meanwhile
   uint32_t width = 0;

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "support/temp_dir.h"
 #include "zeq2png/compare.h"
 #include "zeq2png/preview_path.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "support/temp_dir.h"
 #include "zeq2png/run.h"
 #include "zeq2png/zeq_result.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "job/heap.h"
+#include "common/heap.h"
 #include "zeq_test_support.h"
 
 namespace zeq2png {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "job/conversion_job.h"
-#include "job/heap.h"
+#include "common/heap.h"
 #include "png/png_reader.h"
 
 namespace png2zeq::testing {
@@ -51,7 +51,7 @@ DecodedPng DecodeWithConverterReader(const std::string& path) {
   ConversionJob job{};
   job.inputPath = path.c_str();
   DecodedPng decoded;
-  decoded.result = ReadPngImage(job);
+  decoded.result = static_cast<uint32_t>(ReadPngImage(job));
   decoded.width = job.width;
   decoded.height = job.height;
   decoded.colourType = job.pngColourType;

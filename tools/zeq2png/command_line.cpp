@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "cli/ascii.h"
-#include "cli/texts.h"
+#include "common/options.h"
+#include "common/version.h"
 
 namespace zeq2png {
 namespace {
@@ -26,23 +26,6 @@ constexpr OptionEntry kOptions[] = {
     {"verbose", OptionKind::Verbose, false},
 };
 
-// The option spelled `name` (after its prefix), or nullptr.
-const OptionEntry* FindOption(const char* name) {
-  for (const OptionEntry& option : kOptions) {
-    if (png2zeq::EqualsIgnoringCase(name, option.name)) return &option;
-  }
-  return nullptr;
-}
-
-// Whether the argument is read as an option. As in the converter, the last
-// argument is an absolute path rather than an option when it starts with '/'
-// but does not spell a known option after it.
-bool IsOptionArgument(const char* argument, bool isLast) {
-  if (argument[0] == '-') return true;
-  if (argument[0] != '/') return false;
-  return !isLast || FindOption(argument + 1) != nullptr;
-}
-
 }  // namespace
 
 ZeqResult ParseZeq2PngCommandLine(int argc, char** argv, Zeq2PngOptions* options) {
@@ -57,7 +40,7 @@ ZeqResult ParseZeq2PngCommandLine(int argc, char** argv, Zeq2PngOptions* options
   const int last = argc - 1;
   for (int position = 1; position <= last; ++position) {
     const char* argument = argv[position];
-    if (!IsOptionArgument(argument, position == last)) {
+    if (!png2zeq::IsOptionArgument(kOptions, argument, position == last)) {
       if (position != last) {
         std::printf("Parameter %d doesn't start with '-' or '/'.\n", position);
         return ZeqResult::InvalidParameters;
@@ -66,7 +49,7 @@ ZeqResult ParseZeq2PngCommandLine(int argc, char** argv, Zeq2PngOptions* options
       continue;
     }
 
-    const OptionEntry* option = FindOption(argument + 1);
+    const OptionEntry* option = png2zeq::FindOption(kOptions, argument + 1);
     if (option == nullptr) continue;  // unknown options are passed over silently
     const char* value = nullptr;
     if (option->takesValue) {

@@ -108,8 +108,8 @@ ZeqResult CompareWithOriginal(const char* originalPath, const PreviewImage& prev
   const png2zeq::ErrorCode read = png2zeq::ReadPngImage(job);
   OwnedBlock original;
   original.Adopt(job.pixels, job.pixelLength);
-  if (read == png2zeq::OutOfMemory) return ZeqResult::OutOfMemory;
-  if (read != png2zeq::OK) return ZeqResult::CompareReadFailed;
+  if (read == png2zeq::ErrorCode::OutOfMemory) return ZeqResult::OutOfMemory;
+  if (read != png2zeq::ErrorCode::OK) return ZeqResult::CompareReadFailed;
   const bool sameSize = job.width == preview.width && job.height == preview.height;
   const bool sameLayout = job.pngColourType == preview.pngColourType;
   if (!sameSize || !sameLayout) {

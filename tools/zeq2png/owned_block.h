@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "job/heap.h"
+#include "common/heap.h"
 
 namespace zeq2png {
 

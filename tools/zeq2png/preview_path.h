@@ -1,7 +1,7 @@
 #pragma once
 // Where the preview PNG goes.
 
-#include "cli/path_parts.h"
+#include "common/path_parts.h"
 #include "zeq2png/zeq_result.h"
 
 namespace zeq2png {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/front_end.h"
 #include "zeq2png/command_line.h"
 #include "zeq2png/compare.h"
 #include "zeq2png/info.h"
@@ -16,10 +17,6 @@ namespace {
 
 // Shown in the usage text when the system passed no program name at all.
 constexpr const char* kFallbackProgramName = "zeq2png";
-
-// Shown in the error line when the command line failed before an input path
-// was recorded.
-constexpr const char* kNoInputFile = "(no input file)";
 
 // Encodes the preview and writes it to `previewPath`.
 ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath, bool verbose) {
@@ -71,7 +68,7 @@ ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
 
 int RunZeq2Png(int argc, char** argv) {
   Zeq2PngOptions options;
-  options.programPath = (argc > 0 && argv[0] != nullptr) ? argv[0] : kFallbackProgramName;
+  options.programPath = png2zeq::ProgramName(argc, argv, kFallbackProgramName);
   if (argc <= 1) {
     PrintZeq2PngUsage(options.programPath);
     return static_cast<int>(ZeqResult::InsufficientParameters);
@@ -84,8 +81,7 @@ int RunZeq2Png(int argc, char** argv) {
 
   if (result != ZeqResult::OK) {
     std::printf("%s\n", ZeqResultMessage(result));
-    std::printf("Error \"%s\" occurred for %s.\n", ZeqResultName(result),
-                options.inputPath != nullptr ? options.inputPath : kNoInputFile);
+    png2zeq::PrintErrorLine(ZeqResultName(result), options.inputPath);
   }
   return static_cast<int>(result);
 }

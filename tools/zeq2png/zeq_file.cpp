@@ -5,7 +5,8 @@
 
 #include <cstdio>
 
-#include "job/zeq_format.h"
+#include "common/input_file.h"
+#include "common/zeq_format.h"
 
 namespace zeq2png {
 namespace {
@@ -37,12 +38,10 @@ size_t MaxZeqFileSize() { return png2zeq::kZeqHeaderSize + compressBound(kLarges
 ZeqResult ReadZeqFile(const char* path, OwnedBlock* contents) {
   contents->Release();
   InputFile input;
-  input.file = std::fopen(path, "rb");
+  input.file = png2zeq::OpenInputFile(path);
   if (input.file == nullptr) return ZeqResult::OpenInputFileFailed;
   struct stat status;
-  if (fstat(fileno(input.file), &status) != 0 || S_ISDIR(status.st_mode)) {
-    return ZeqResult::OpenInputFileFailed;
-  }
+  if (fstat(fileno(input.file), &status) != 0) return ZeqResult::OpenInputFileFailed;
   // A pipe or device reports no size; read it up to the limit all the same.
   const bool sized = S_ISREG(status.st_mode);
   if (sized && static_cast<uint64_t>(status.st_size) > MaxZeqFileSize()) {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 #include "zeq2png/owned_block.h"
 #include "zeq2png/zeq_result.h"
 

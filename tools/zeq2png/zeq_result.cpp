@@ -5,13 +5,13 @@
 namespace zeq2png {
 
 const char* ZeqResultName(ZeqResult result) {
-  const auto index = static_cast<uint32_t>(result);
-  return index < kZeqResultCount ? kZeqResults[index].name : "Unknown";
+  const ZeqResultEntry* row = png2zeq::FindResultRow(kZeqResults, result);
+  return row != nullptr ? row->name : "Unknown";
 }
 
 const char* ZeqResultMessage(ZeqResult result) {
-  const auto index = static_cast<uint32_t>(result);
-  return index < kZeqResultCount ? kZeqResults[index].message : "";
+  const ZeqResultEntry* row = png2zeq::FindResultRow(kZeqResults, result);
+  return row != nullptr ? row->message : "";
 }
 
 void PrintZeqResultCodes() {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "common/result_table.h"
+
 namespace zeq2png {
 
 enum class ZeqResult : uint32_t {
@@ -100,13 +102,7 @@ inline constexpr ZeqResultEntry kZeqResults[] = {
 inline constexpr uint32_t kZeqResultCount = sizeof kZeqResults / sizeof kZeqResults[0];
 
 // Every row sits at the index of its code, so lookups can index directly.
-constexpr bool ZeqResultsInCodeOrder() {
-  for (uint32_t index = 0; index < kZeqResultCount; ++index) {
-    if (static_cast<uint32_t>(kZeqResults[index].code) != index) return false;
-  }
-  return true;
-}
-static_assert(ZeqResultsInCodeOrder(), "kZeqResults rows must follow their codes");
+static_assert(png2zeq::RowsFollowTheirCodes(kZeqResults), "kZeqResults rows must follow their codes");
 
 // The code's name, or "Unknown" for a value outside the table.
 const char* ZeqResultName(ZeqResult result);

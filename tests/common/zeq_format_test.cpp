@@ -1,5 +1,5 @@
 #include <cstring>
-#include "job/zeq_format.h"
+#include "common/zeq_format.h"
 
 #include <gtest/gtest.h>
 
@@ -35,10 +35,10 @@ TEST(ZeqHeader, KnowsBytesPerPixelOfEveryFormat) {
 }
 
 TEST(ErrorCodes, NamesFollowTheirNumbers) {
-  EXPECT_STREQ(ErrorCodeName(OK), "OK");
-  EXPECT_STREQ(ErrorCodeName(PNGUnknownColourType), "PNGUnknownColourType");
-  EXPECT_STREQ(ErrorCodeName(UnknownDitherMethod), "UnknownDitherMethod");
-  EXPECT_STREQ(ErrorCodeName(15), "Unknown");
+  EXPECT_STREQ(ErrorCodeName(ErrorCode::OK), "OK");
+  EXPECT_STREQ(ErrorCodeName(ErrorCode::PNGUnknownColourType), "PNGUnknownColourType");
+  EXPECT_STREQ(ErrorCodeName(ErrorCode::UnknownDitherMethod), "UnknownDitherMethod");
+  EXPECT_STREQ(ErrorCodeName(static_cast<ErrorCode>(15)), "Unknown");
 }
 
 }  // namespace

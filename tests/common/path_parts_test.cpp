@@ -1,4 +1,4 @@
-#include "cli/path_parts.h"
+#include "common/path_parts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/ascii.h"
+#include "common/ascii.h"
 
 namespace png2zeq {
 namespace {
