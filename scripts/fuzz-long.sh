@@ -3,8 +3,8 @@
 # named ones (all when none is named) one after the other, SECONDS each, on
 # corpora kept outside the repository so that they grow from run to run.
 #   scripts/fuzz-long.sh SECONDS [TARGET...]
-# Corpora and logs go to $PNG2ZEQ_FUZZ_CORPUS (default: ../fuzz-corpus beside
-# the work tree), findings to <corpus root>/findings/<target>/. Two
+# Corpora and logs go to $PNG2ZEQ_FUZZ_CORPUS (default: build/fuzz-corpus in
+# the work tree, which the script creates), findings to <corpus root>/findings/<target>/. Two
 # invocations with different targets may run side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ seconds=$1
 shift
 
 build=build/fuzz
-root=${PNG2ZEQ_FUZZ_CORPUS:-$(cd .. && pwd)/fuzz-corpus}
+root=${PNG2ZEQ_FUZZ_CORPUS:-$PWD/build/fuzz-corpus}
 mkdir -p "$build" "$root"
 
 # One build at a time when several runs start together.

@@ -12,6 +12,7 @@
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::testing {
 namespace {
@@ -30,15 +31,7 @@ Bytes SampleRgbPng() {
 }
 
 // The header of a ZEQ file; fails the test when the file is missing or short.
-OutputHeader ReadHeader(const std::string& path) {
-  const Bytes bytes = ReadFile(path);
-  OutputHeader header{};
-  if (bytes.size() < kZeqHeaderSize) {
-    ADD_FAILURE() << path << " has " << bytes.size() << " bytes";
-    return header;
-  }
-  return DecodeZeqHeader(bytes.data());
-}
+OutputHeader ReadHeader(const std::string& path) { return testing::ReadZeqParts(path).header; }
 
 struct ConversionCase {
   Args arguments;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/texts.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::testing {
 
@@ -65,10 +66,6 @@ inline const char kErrorCodeListing[] =
     "  13   CreateZEQFailed\n"
     "  14   UnknownDitherMethod\n";
 
-// The final line of a failed run.
-inline std::string ErrorLine(const std::string& codeName, const std::string& input) {
-  return "Error \"" + codeName + "\" occurred for " + input + ".\n";
-}
 
 inline std::string NoInputErrorLine(const std::string& codeName) {
   return ErrorLine(codeName, "(no input file)");

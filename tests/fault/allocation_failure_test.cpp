@@ -14,6 +14,7 @@
 #include "pixels/burkes_dither.h"
 #include "support/png_builder.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::fault {
 namespace {
@@ -83,9 +84,7 @@ std::string WritePng(const TempDir& directory, const Scenario& scenario) {
   recipe.height = scenario.height;
   const size_t bytes = testing::PackedRowBytes(recipe) * recipe.height;
   for (size_t i = 0; i < bytes; ++i) recipe.samples.push_back(static_cast<uint8_t>(i * 53 + 7));
-  std::string path = directory.File("image.png");
-  testing::WriteFile(path, testing::EncodePng(recipe));
-  return path;
+  return png2zeq::testing::WritePngInto(directory, "image.png", recipe);
 }
 
 bool Exists(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include "cli/run.h"
 #include "common/heap.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::fault {
 namespace {
@@ -53,10 +54,6 @@ InProcessRun RunInProcess(const std::vector<std::string>& arguments, unsigned fa
   FailNthAllocation(0);
   result.ledger = SummariseLedger();
   return result;
-}
-
-std::string ErrorLine(const char* codeName, const std::string& inputPath) {
-  return std::string("Error \"") + codeName + "\" occurred for " + inputPath + ".\n";
 }
 
 }  // namespace png2zeq::fault

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "block_ledger.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::fault {
 
@@ -22,6 +23,6 @@ struct InProcessRun {
 InProcessRun RunInProcess(const std::vector<std::string>& arguments, unsigned failAllocation = 0);
 
 // The driver's last line for a failed run.
-std::string ErrorLine(const char* codeName, const std::string& inputPath);
+using testing::ErrorLine;
 
 }  // namespace png2zeq::fault

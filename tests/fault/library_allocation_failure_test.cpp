@@ -20,6 +20,7 @@
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PNG2ZEQ_FAULT_UNDER_ASAN 1
@@ -36,6 +37,7 @@ namespace png2zeq::fault {
 namespace {
 
 using testing::Bytes;
+using testing::ErrorLine;
 using testing::PngRecipe;
 using testing::ProcessResult;
 using testing::TempDir;
@@ -101,10 +103,6 @@ ShimReport ParseShimReport(const std::string& errors) {
   const size_t end = errors.find('\n', at);
   report.otherErrors = errors.substr(0, at) + (end == std::string::npos ? "" : errors.substr(end + 1));
   return report;
-}
-
-std::string ErrorLine(const char* codeName, const std::string& inputPath) {
-  return std::string("Error \"") + codeName + "\" occurred for " + inputPath + ".\n";
 }
 
 bool EndsWith(const std::string& text, const std::string& suffix) {

@@ -19,6 +19,7 @@
 #include "in_process_run.h"
 #include "support/png_builder.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::fault {
 namespace {
@@ -37,9 +38,7 @@ std::string WriteRgbPng(const TempDir& directory, const std::string& name) {
   recipe.width = 12;
   recipe.height = 5;
   for (size_t i = 0; i < size_t{12} * 5 * 3; ++i) recipe.samples.push_back(static_cast<uint8_t>(i * 41));
-  std::string path = directory.File(name);
-  testing::WriteFile(path, testing::EncodePng(recipe));
-  return path;
+  return png2zeq::testing::WritePngInto(directory, name, recipe);
 }
 
 std::vector<std::string> FullRunArguments(const std::string& output, const std::string& input) {

@@ -15,6 +15,7 @@
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq {
 namespace {
@@ -24,6 +25,10 @@ using testing::DeflatedLine;
 using testing::ObservePath;
 using testing::OutputFileLine;
 using testing::PathState;
+using testing::ReadZeqParts;
+using testing::WritePngInto;
+using testing::ZeqFileParts;
+using testing::ErrorLine;
 using testing::PngRecipe;
 using testing::ProcessResult;
 using testing::RunConverterProcess;
@@ -31,22 +36,10 @@ using testing::TempDir;
 
 using Arguments = std::vector<std::string>;
 
-// Encodes `recipe` into dir/name; returns the path.
-std::string WritePng(const TempDir& dir, const std::string& name, const PngRecipe& recipe) {
-  const std::string path = dir.File(name);
-  testing::WriteFile(path, testing::EncodePng(recipe));
-  return path;
-}
-
 // `head` followed by `tail`.
 Arguments Concat(Arguments head, const Arguments& tail) {
   head.insert(head.end(), tail.begin(), tail.end());
   return head;
-}
-
-// The run driver's closing line for a failed run.
-std::string ErrorLine(ErrorCode code, const std::string& input) {
-  return std::string("Error \"") + ErrorCodeName(code) + "\" occurred for " + input + ".\n";
 }
 
 // Runs the converter and expects a clean success: status 0, nothing on the
@@ -56,23 +49,6 @@ ProcessResult ConvertOk(const Arguments& arguments) {
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   EXPECT_EQ(run.errors, "");
   return run;
-}
-
-// A ZEQ file split into its header and data.
-struct ZeqFile {
-  OutputHeader header{};
-  Bytes data;
-};
-
-// Reads a ZEQ file; fails the test when it is shorter than a header.
-ZeqFile ReadZeq(const std::string& path) {
-  const Bytes bytes = testing::ReadFile(path);
-  ZeqFile file;
-  EXPECT_GE(bytes.size(), kZeqHeaderSize) << path;
-  if (bytes.size() < kZeqHeaderSize) return file;
-  file.header = DecodeZeqHeader(bytes.data());
-  file.data.assign(bytes.begin() + kZeqHeaderSize, bytes.end());
-  return file;
 }
 
 // An 8-bit image of the given size and PNG colour type, samples unset.
@@ -103,7 +79,7 @@ TEST(OutputCli, OnePixelRgb565UncompressedFileIsExact) {
   TempDir dir;
   PngRecipe recipe = Image(1, 1, 2);
   recipe.samples = {0x12, 0x34, 0x56};  // RGB565 word 0x51A2, red in the low bits
-  const std::string input = WritePng(dir, "pixel.png", recipe);
+  const std::string input = WritePngInto(dir, "pixel.png", recipe);
   const Bytes expected = {0x5E, 0x0B, 0x5E, 0x0B, 0x65, 0x05, 0x00, 0x00, 0x01,
                           0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,
                           0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA2, 0x51};
@@ -136,7 +112,7 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    const std::string input = WritePng(dir, "image.png", c.recipe);
+    const std::string input = WritePngInto(dir, "image.png", c.recipe);
     const std::string rawPath = dir.File("raw.zeq");
     const std::string packedPath = dir.File("packed.zeq");
     EXPECT_EQ(ConvertOk(Concat(c.options, {"-uncompressed", "-output", rawPath, input})).output,
@@ -144,8 +120,8 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
     const ProcessResult packedRun =
         ConvertOk(Concat(c.options, {"-verbose", "-output", packedPath, input}));
 
-    const ZeqFile raw = ReadZeq(rawPath);
-    const ZeqFile packed = ReadZeq(packedPath);
+    const ZeqFileParts raw = ReadZeqParts(rawPath);
+    const ZeqFileParts packed = ReadZeqParts(packedPath);
     EXPECT_EQ(raw.header.magic, kZeqMagic);
     EXPECT_EQ(raw.header.pixelFormat, c.pixelFormat);
     EXPECT_EQ(raw.header.compressedLength, 0u);
@@ -181,7 +157,7 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
   for (const Arguments& options : {Arguments{"-uncompressed"}, Arguments{}}) {
     SCOPED_TRACE(options.empty() ? "compressed" : "uncompressed");
     TempDir dir;
-    const std::string input = WritePng(dir, "image.png", Gradient(16, 16, 2, 3));
+    const std::string input = WritePngInto(dir, "image.png", Gradient(16, 16, 2, 3));
     const std::string fresh = dir.File("fresh.zeq");
     const std::string stale = dir.File("stale.zeq");
     testing::WriteFile(stale, Bytes(100000, 0xEE));
@@ -189,7 +165,7 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
     ConvertOk(Concat(options, {"-output", stale, input}));
     const Bytes written = testing::ReadFile(stale);
     EXPECT_EQ(written, testing::ReadFile(fresh));
-    const ZeqFile file = ReadZeq(stale);
+    const ZeqFileParts file = ReadZeqParts(stale);
     const uint32_t dataLength =
         file.header.compressedLength != 0 ? file.header.compressedLength : file.header.rawLength;
     EXPECT_EQ(written.size(), kZeqHeaderSize + dataLength);
@@ -198,7 +174,7 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
 
 TEST(OutputCli, OutputNamingTheInputReplacesIt) {
   TempDir dir;
-  const std::string input = WritePng(dir, "image.png", Gradient(24, 10, 6, 4));
+  const std::string input = WritePngInto(dir, "image.png", Gradient(24, 10, 6, 4));
   const std::string reference = dir.File("reference.zeq");
   ConvertOk({"-depth", "565", "-output", reference, input});
   ConvertOk({"-depth", "565", "-output", input, input});
@@ -248,7 +224,7 @@ const WriterFailure kReadOnlyDirectory = {"read-only directory",
 void ExpectWriterFailure(const WriterFailure& c) {
   SCOPED_TRACE(c.name);
   TempDir dir;
-  const std::string input = WritePng(dir, "image.png", Gradient(8, 8, 2, 3));
+  const std::string input = WritePngInto(dir, "image.png", Gradient(8, 8, 2, 3));
   const std::string output = c.prepare(dir);
   std::unique_ptr<testing::HeldLock> lock;
   if (c.lockIt) {
@@ -260,13 +236,13 @@ void ExpectWriterFailure(const WriterFailure& c) {
 
   const ProcessResult quiet = RunConverterProcess({"-output", output, input});
   EXPECT_EQ(quiet.exitStatus, static_cast<int>(c.result));
-  EXPECT_EQ(quiet.output, ErrorLine(c.result, input)) << "writer printed without -verbose";
+  EXPECT_EQ(quiet.output, ErrorLine(ErrorCodeName(c.result), input)) << "writer printed without -verbose";
   EXPECT_EQ(quiet.errors, "");
 
   const ProcessResult verbose = RunConverterProcess({"-verbose", "-output", output, input});
   EXPECT_EQ(verbose.exitStatus, static_cast<int>(c.result));
   EXPECT_TRUE(
-      verbose.output.ends_with(OutputFileLine(output) + c.writerLines + ErrorLine(c.result, input)))
+      verbose.output.ends_with(OutputFileLine(output) + c.writerLines + ErrorLine(ErrorCodeName(c.result), input)))
       << verbose.output;
   EXPECT_EQ(verbose.errors, "");
 

@@ -10,6 +10,7 @@
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq {
 namespace {
@@ -34,9 +35,7 @@ std::string WriteRamp(const testing::TempDir& dir, uint8_t colourType) {
       }
     }
   }
-  const std::string path = dir.File("ramp" + std::to_string(colourType) + ".png");
-  testing::WriteFile(path, testing::EncodePng(recipe));
-  return path;
+  return png2zeq::testing::WritePngInto(dir, "ramp" + std::to_string(colourType) + ".png", recipe);
 }
 
 struct Outcome {

@@ -11,6 +11,7 @@
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq {
 namespace {
@@ -51,9 +52,7 @@ std::string WritePicture(const testing::TempDir& dir, uint8_t colourType) {
   recipe.height = kHeight;
   recipe.colourType = colourType;
   recipe.samples = PictureSamples(colourType);
-  const std::string path = dir.File("picture" + std::to_string(colourType) + ".png");
-  testing::WriteFile(path, testing::EncodePng(recipe));
-  return path;
+  return png2zeq::testing::WritePngInto(dir, "picture" + std::to_string(colourType) + ".png", recipe);
 }
 
 // Runs the converter on `input` with `options`, writing to `output`.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 #include "zeq2png/preview_pixels.h"
 #include "zeq2png/zeq_result.h"
 #include "zeq_test_support.h"
@@ -78,8 +79,7 @@ std::vector<TestImage> TestImages() {
 TEST(ZeqRoundTrip, WithoutDepthGivesBackTheDecodedSamplesForEveryColourType) {
   TempDir dir;
   for (const TestImage& image : TestImages()) {
-    const std::string png = dir.File(std::string(image.name) + ".png");
-    WriteFile(png, png2zeq::testing::EncodePng(image.recipe));
+    const std::string png = png2zeq::testing::WritePngInto(dir, std::string(image.name) + ".png", image.recipe);
     const DecodedPng original = DecodeWithConverterReader(png);
     ASSERT_EQ(original.result, 0u) << image.name;
     for (const std::vector<std::string>& options :
@@ -101,8 +101,7 @@ uint8_t PlainLevel6(uint8_t sample) { return ExpandLevel6(sample >> 2); }
 TEST(ZeqRoundTrip, Depth565GivesTheBitReplicatedLevelsOfThePlainReduction) {
   TempDir dir;
   for (const TestImage& image : TestImages()) {
-    const std::string png = dir.File(std::string(image.name) + ".png");
-    WriteFile(png, png2zeq::testing::EncodePng(image.recipe));
+    const std::string png = png2zeq::testing::WritePngInto(dir, std::string(image.name) + ".png", image.recipe);
     const DecodedPng original = DecodeWithConverterReader(png);
     ASSERT_EQ(original.result, 0u);
     Bytes expected = original.samples;
@@ -130,8 +129,7 @@ TEST(ZeqRoundTrip, DitheredPreviewHoldsOnlyReplicatedLevelsAndTheOriginalAlpha) 
   recipe.height = 30;
   recipe.colourType = 6;
   recipe.samples = PatternBytes(40 * 30 * 4, 5);
-  const std::string png = dir.File("dither.png");
-  WriteFile(png, png2zeq::testing::EncodePng(recipe));
+  const std::string png = png2zeq::testing::WritePngInto(dir, "dither.png", recipe);
   const DecodedPng preview = RoundTrip(dir, png, {"-depth", "565", "-dither"});
   ASSERT_EQ(preview.samples.size(), recipe.samples.size());
   for (size_t i = 0; i < preview.samples.size(); i += 4) {
@@ -188,8 +186,7 @@ TEST(ZeqRoundTrip, CompareReportsALosslessRoundTripAsInfinite) {
   recipe.height = 16;
   recipe.colourType = 6;
   recipe.samples = PatternBytes(16 * 16 * 4, 3);
-  const std::string png = dir.File("lossless.png");
-  WriteFile(png, png2zeq::testing::EncodePng(recipe));
+  const std::string png = png2zeq::testing::WritePngInto(dir, "lossless.png", recipe);
   const auto run = ConvertAndCompare(dir, png, {}, png);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   const auto lines = ChannelLines(run.output);
@@ -213,8 +210,7 @@ TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
   recipe.height = 32;
   recipe.colourType = 6;
   recipe.samples = PatternBytes(32 * 32 * 4, 8);
-  const std::string png = dir.File("lossy.png");
-  WriteFile(png, png2zeq::testing::EncodePng(recipe));
+  const std::string png = png2zeq::testing::WritePngInto(dir, "lossy.png", recipe);
   const auto run = ConvertAndCompare(dir, png, {"-depth", "565"}, png);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
   const auto lines = ChannelLines(run.output);
@@ -249,12 +245,9 @@ TEST(ZeqRoundTrip, CompareRefusesAnOriginalOfAnotherLayoutOrSize) {
   grey.colourType = 0;
   PngRecipe wider = rgb;
   wider.width = 9;
-  const std::string rgbPng = dir.File("rgb.png");
-  const std::string greyPng = dir.File("grey.png");
-  const std::string widerPng = dir.File("wider.png");
-  WriteFile(rgbPng, png2zeq::testing::EncodePng(rgb));
-  WriteFile(greyPng, png2zeq::testing::EncodePng(grey));
-  WriteFile(widerPng, png2zeq::testing::EncodePng(wider));
+  const std::string rgbPng = png2zeq::testing::WritePngInto(dir, "rgb.png", rgb);
+  const std::string greyPng = png2zeq::testing::WritePngInto(dir, "grey.png", grey);
+  const std::string widerPng = png2zeq::testing::WritePngInto(dir, "wider.png", wider);
 
   const auto layout = ConvertAndCompare(dir, rgbPng, {}, greyPng);
   EXPECT_EQ(layout.exitStatus, static_cast<int>(ZeqResult::CompareLayoutMismatch));

@@ -10,6 +10,7 @@
 
 #include "common/heap.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 #include "zeq2png/run.h"
 #include "zeq2png/zeq_result.h"
 #include "zeq_test_support.h"
@@ -34,10 +35,9 @@ TEST(Zeq2PngAllocations, EachFailureEndsTheRunWithOutOfMemory) {
   recipe.height = 40;
   recipe.colourType = 6;
   recipe.samples = PatternBytes(70 * 40 * 4, 11);
-  const std::string png = dir.File("image.png");
+  const std::string png = png2zeq::testing::WritePngInto(dir, "image.png", recipe);
   const std::string zeq = dir.File("image.zeq");
   const std::string preview = dir.File("image.preview.png");
-  png2zeq::testing::WriteFile(png, png2zeq::testing::EncodePng(recipe));
   ASSERT_EQ(png2zeq::testing::RunConverterProcess({"-depth", "565", "-o", zeq, png}).exitStatus,
             0);
 

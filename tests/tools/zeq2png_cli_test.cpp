@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 #include "zeq2png/zeq_file.h"
 #include "zeq2png/zeq_result.h"
 #include "zeq_test_support.h"
@@ -28,8 +29,8 @@ using png2zeq::testing::WriteFile;
 
 // The two lines every failure ends with.
 std::string FailureLines(ZeqResult result, const std::string& input) {
-  return std::string(ZeqResultMessage(result)) + "\nError \"" + ZeqResultName(result) +
-         "\" occurred for " + input + ".\n";
+  return std::string(ZeqResultMessage(result)) + "\n" +
+         png2zeq::testing::ErrorLine(ZeqResultName(result), input);
 }
 
 Bytes ValidFile() { return CompressedZeqFile(0x0888, 6, 4, PatternBytes(6 * 4 * 3)); }
