@@ -279,7 +279,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  const int status = png2zeq::RunConverter(static_cast<int>(arguments.size()), argv.data());
+  const auto status = static_cast<png2zeq::ErrorCode>(
+      png2zeq::RunConverter(static_cast<int>(arguments.size()), argv.data()));
   std::fflush(stdout);
 
   if (status == png2zeq::ErrorCode::OK) {
