@@ -131,7 +131,10 @@ TEST(Zeq2PngProcess, InfoPrintsTheHeaderAndVerdictAndWritesNoPng) {
                             "Raw length         4\n"
                             "Compressed length  0, pixels stored raw\n"
                             "Compression ratio  none\n"
-                            "Verdict            valid\n");
+                            "Verdict            valid\n"
+                            "Window size        none needed, pixels stored raw\n"
+                            "RAM, whole frame   4 bytes: the pixels\n"
+                            "RAM, row by row    4 bytes: one row\n");
   EXPECT_FALSE(FileExists(dir.File("two.preview.png")));
 }
 
