@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,18 @@ PngRecipe Gradient(uint32_t width, uint32_t height, int colourType, int channels
   return recipe;
 }
 
+// Blocky shapes with a little texture, as in drawn artwork: the strongest
+// compression finds a shorter stream than zlib's default level does.
+PngRecipe Artwork(uint32_t width, uint32_t height, int colourType, int channels) {
+  PngRecipe recipe = Image(width, height, colourType);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width * channels; ++x) {
+      recipe.samples.push_back(static_cast<uint8_t>((x / 7) * 40 + (y / 5) * 24 + (x * y) % 5));
+    }
+  }
+  return recipe;
+}
+
 // An RGB image of random samples: deflate cannot shrink it.
 PngRecipe RandomRgb(uint32_t width, uint32_t height) {
   PngRecipe recipe = Image(width, height, 2);
@@ -174,6 +187,60 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
     EXPECT_TRUE(packedRun.output.ends_with(DeflatedLine(raw.header.rawLength, compressedLength) +
                                            OutputFileLine(packedPath)))
         << packedRun.output;
+  }
+}
+
+// -best changes the stream alone: the same header but for its length, the
+// same pixels once inflated, never more bytes. Where libdeflate's stream is
+// not shorter (one pixel, random samples) the default file is written byte
+// for byte, and -uncompressed is left as it is.
+TEST(OutputCli, BestStoresTheSamePixelsInNoMoreBytes) {
+  const struct {
+    const char* name;
+    PngRecipe recipe;
+    Arguments options;
+    bool zlibStreamKept;
+  } cases[] = {
+      {"GREY8", Artwork(64, 48, 0, 1), {}, false},
+      {"GREYA88", Artwork(40, 30, 4, 2), {}, false},
+      {"RGB888", Artwork(40, 30, 2, 3), {}, false},
+      {"RGBA8888", Artwork(48, 32, 6, 4), {}, false},
+      {"RGB565 dithered", Artwork(40, 30, 2, 3), {"-depth", "565", "-dither"}, false},
+      {"RGBA5658", Artwork(48, 32, 6, 4), {"-d", "565"}, false},
+      {"one grey pixel", Gradient(1, 1, 0, 1), {}, true},
+      {"random RGB", RandomRgb(64, 64), {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string input = WritePng(dir, "image.png", c.recipe);
+    const std::string plainPath = dir.File("plain.zeq");
+    const std::string bestPath = dir.File("best.zeq");
+    ConvertOk(Concat(c.options, {"-output", plainPath, input}));
+    const ProcessResult bestRun =
+        ConvertOk(Concat(c.options, {"-best", "-v", "-output", bestPath, input}));
+
+    const ZeqFile plain = ReadZeq(plainPath);
+    const ZeqFile best = ReadZeq(bestPath);
+    const uint32_t rawLength = plain.header.rawLength;
+    EXPECT_EQ(testing::ReadFile(bestPath) == testing::ReadFile(plainPath), c.zlibStreamKept);
+    EXPECT_LE(best.data.size(), plain.data.size());
+    OutputHeader expected = plain.header;
+    expected.compressedLength = static_cast<uint32_t>(best.data.size());
+    EXPECT_EQ(0, std::memcmp(&best.header, &expected, sizeof expected));
+    Bytes plainPixels;
+    Bytes bestPixels;
+    ASSERT_TRUE(testing::InflateExactly(plain.data.data(), plain.data.size(), rawLength, &plainPixels));
+    ASSERT_TRUE(testing::InflateExactly(best.data.data(), best.data.size(), rawLength, &bestPixels));
+    EXPECT_TRUE(bestPixels == plainPixels);
+    EXPECT_NE(bestRun.output.find(DeflatedLine(rawLength, expected.compressedLength)),
+              std::string::npos) << bestRun.output;
+
+    const std::string rawPath = dir.File("raw.zeq");
+    const std::string rawBestPath = dir.File("raw-best.zeq");
+    ConvertOk(Concat(c.options, {"-u", "-output", rawPath, input}));
+    ConvertOk(Concat(c.options, {"-u", "-b", "-output", rawBestPath, input}));
+    EXPECT_EQ(testing::ReadFile(rawBestPath), testing::ReadFile(rawPath));
   }
 }
 
