@@ -64,8 +64,8 @@ ErrorCode CompressPixels(ConversionJob& job) {
     uint32_t strongLength = 0;
     const ErrorCode result =
         CompressStrongly(job.pixels, job.pixelLength, totalOut, &strong, &strongLength);
-    if (result != OK || strong != nullptr) FreeBlock(compressed);
-    if (result != OK) return result;
+    if (result != ErrorCode::OK || strong != nullptr) FreeBlock(compressed);
+    if (result != ErrorCode::OK) return result;
     if (strong != nullptr) {
       compressed = strong;
       totalOut = strongLength;

@@ -34,9 +34,9 @@ ErrorCode CompressStrongly(const uint8_t* data, uint32_t length, uint32_t limit,
                            uint8_t** stream, uint32_t* streamLength) {
   *stream = nullptr;
   *streamLength = 0;
-  if (limit <= 1) return OK;  // no zlib stream is that short
+  if (limit <= 1) return ErrorCode::OK;  // no zlib stream is that short
   const StrongCompressor strong;
-  if (strong.compressor == nullptr) return OutOfMemory;
+  if (strong.compressor == nullptr) return ErrorCode::OutOfMemory;
 
   // A stream of `limit` bytes or more would not be kept, so the buffer stops
   // one byte short of it: libdeflate then answers 0 instead of a longer
@@ -44,16 +44,16 @@ ErrorCode CompressStrongly(const uint8_t* data, uint32_t length, uint32_t limit,
   const size_t capacity =
       std::min<size_t>(libdeflate_zlib_compress_bound(strong.compressor, length), limit - 1);
   auto* buffer = static_cast<uint8_t*>(AllocateBlock(capacity));
-  if (buffer == nullptr) return OutOfMemory;
+  if (buffer == nullptr) return ErrorCode::OutOfMemory;
   const size_t written =
       libdeflate_zlib_compress(strong.compressor, data, length, buffer, capacity);
   if (written == 0) {
     FreeBlock(buffer);
-    return OK;
+    return ErrorCode::OK;
   }
   *stream = buffer;
   *streamLength = static_cast<uint32_t>(written);
-  return OK;
+  return ErrorCode::OK;
 }
 
 }  // namespace png2zeq
