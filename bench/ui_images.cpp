@@ -41,7 +41,9 @@ struct Canvas {
     const double a = colour.alpha / 255.0 * std::clamp(coverage, 0.0, 1.0);
     const int values[3] = {colour.red, colour.green, colour.blue};
     if (channels == 3) {
-      for (int c = 0; c < 3; ++c) pixel[c] = uint8_t(std::lround(pixel[c] * (1 - a) + values[c] * a));
+      for (int c = 0; c < 3; ++c) {
+        pixel[c] = uint8_t(std::lround(pixel[c] * (1 - a) + values[c] * a));
+      }
       return;
     }
     // Straight (not premultiplied) alpha, "over" operator.

@@ -155,6 +155,11 @@ TEST(Zeq2PngProcess, InfoShowsTheCompressionRatio) {
   EXPECT_NE(run.output.find(ratio), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("Pixel format       0x0008 GREY8, 1 bytes per pixel\n"),
             std::string::npos);
+  EXPECT_TRUE(run.output.ends_with(
+      "Window size        32768 bytes, zlib header CINFO 7\n"
+      "RAM, whole frame   11256 bytes: pixels 4096 + inflate state 7160, no window\n"
+      "RAM, row by row    39992 bytes: window 32768 + inflate state 7160 + one row 64\n"))
+      << run.output;
 }
 
 TEST(Zeq2PngProcess, InfoOnABadFileShowsWhatWasReadAndTheVerdict) {
