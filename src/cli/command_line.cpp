@@ -10,7 +10,7 @@
 namespace png2zeq {
 namespace {
 
-enum class OptionKind { Dither, Depth, Output, Help, Codes, Verbose, Uncompressed };
+enum class OptionKind { Dither, Depth, Output, Help, Codes, Verbose, Uncompressed, Best };
 
 struct OptionEntry {
   const char* name;
@@ -26,6 +26,7 @@ constexpr OptionEntry kOptions[] = {
     {"c", OptionKind::Codes},         {"codes", OptionKind::Codes},
     {"v", OptionKind::Verbose},       {"verbose", OptionKind::Verbose},
     {"u", OptionKind::Uncompressed},  {"uncompressed", OptionKind::Uncompressed},
+    {"b", OptionKind::Best},          {"best", OptionKind::Best},
 };
 
 // The one dither method the converter knows.
@@ -39,6 +40,7 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
   job.depthText = nullptr;
   job.verbose = 0;
   job.uncompressed = 0;
+  job.best = 0;
   job.ditherState = nullptr;
   job.ditherError = nullptr;
   job.answeredInformationRequest = 0;
@@ -97,6 +99,9 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
         break;
       case OptionKind::Uncompressed:
         job.uncompressed = 1;
+        break;
+      case OptionKind::Best:
+        job.best = 1;
         break;
     }
   }

@@ -47,6 +47,8 @@ struct ConversionJob {
   char derivedName[kDerivedNameSize];
   uint8_t verbose;
   uint8_t uncompressed;
+  // -best: keep libdeflate's strongest stream when it is shorter than zlib's.
+  uint8_t best;
   // Both set by -dither, or both null.
   DitherStateHook ditherState;
   DitherErrorHook ditherError;

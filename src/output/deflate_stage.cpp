@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/heap.h"
+#include "output/strong_deflate.h"
 
 namespace png2zeq {
 namespace {
@@ -43,7 +44,7 @@ ErrorCode CompressPixels(ConversionJob& job) {
   stream.avail_out = static_cast<uInt>(bound);
   const int status = deflate(&stream, Z_FINISH);
   const auto totalIn = static_cast<uint32_t>(stream.total_in);
-  const auto totalOut = static_cast<uint32_t>(stream.total_out);
+  auto totalOut = static_cast<uint32_t>(stream.total_out);
   if (status != Z_STREAM_END || totalIn != job.pixelLength) {
     if (job.verbose) {
       if (status != Z_STREAM_END) {
@@ -55,6 +56,20 @@ ErrorCode CompressPixels(ConversionJob& job) {
     }
     FreeBlock(compressed);
     return ErrorCode::DeflateFailed;
+  }
+
+  // -best: libdeflate's stream replaces zlib's only when it is shorter.
+  if (job.best) {
+    uint8_t* strong = nullptr;
+    uint32_t strongLength = 0;
+    const ErrorCode result =
+        CompressStrongly(job.pixels, job.pixelLength, totalOut, &strong, &strongLength);
+    if (result != ErrorCode::OK || strong != nullptr) FreeBlock(compressed);
+    if (result != ErrorCode::OK) return result;
+    if (strong != nullptr) {
+      compressed = strong;
+      totalOut = strongLength;
+    }
   }
 
   FreeBlock(job.pixels);

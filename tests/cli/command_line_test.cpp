@@ -60,7 +60,7 @@ TEST(EqualsIgnoringCase, FoldsAsciiLettersOnly) {
 }
 
 // What one option argument, placed ahead of the input path, sets.
-enum class Effect { None, Verbose, Uncompressed, Dither, Depth, Output };
+enum class Effect { None, Verbose, Uncompressed, Dither, Depth, Output, Best };
 
 struct OptionCase {
   const char* option;
@@ -78,12 +78,14 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
       {"-depth", Effect::Depth},       {"/DEPTH", Effect::Depth},
       {"-o", Effect::Output},          {"/O", Effect::Output},
       {"-output", Effect::Output},     {"/oUtPuT", Effect::Output},
+      {"-b", Effect::Best},            {"/B", Effect::Best},
+      {"-best", Effect::Best},         {"/BeSt", Effect::Best},
       // Near misses are unknown options: passed over, value not consumed.
       {"-verb", Effect::None},         {"-verbosee", Effect::None},
       {"-vv", Effect::None},           {"--v", Effect::None},
       {"-d565", Effect::None},         {"-dith", Effect::None},
       {"-", Effect::None},             {"/", Effect::None},
-      {"-x", Effect::None},
+      {"-x", Effect::None},            {"-bestt", Effect::None},
   };
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(c.option);
@@ -95,6 +97,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
     EXPECT_STREQ(job.inputPath, "in.png");
     EXPECT_EQ(job.verbose, c.effect == Effect::Verbose ? 1 : 0);
     EXPECT_EQ(job.uncompressed, c.effect == Effect::Uncompressed ? 1 : 0);
+    EXPECT_EQ(job.best, c.effect == Effect::Best ? 1 : 0);
     EXPECT_EQ(job.ditherState != nullptr, c.effect == Effect::Dither);
     EXPECT_EQ(job.ditherError != nullptr, c.effect == Effect::Dither);
     EXPECT_EQ(job.depthText, c.effect == Effect::Depth ? arguments.at(2) : nullptr);
@@ -124,7 +127,7 @@ TEST(ParseCommandLine, ValueOfDepthAndOutputIsNeverAnOption) {
 
 TEST(ParseCommandLine, ResetsEveryCommandLineField) {
   ConversionJob job{};
-  Arguments first{"-v", "-u", "-dither", "-d", "565", "-o", "x.zeq", "in.png"};
+  Arguments first{"-v", "-u", "-b", "-dither", "-d", "565", "-o", "x.zeq", "in.png"};
   ASSERT_EQ(Parse(job, first), ErrorCode::OK);
   Arguments second{"other.png"};
   ASSERT_EQ(Parse(job, second), ErrorCode::OK);
@@ -133,6 +136,7 @@ TEST(ParseCommandLine, ResetsEveryCommandLineField) {
   EXPECT_EQ(job.depthText, nullptr);
   EXPECT_EQ(job.verbose, 0);
   EXPECT_EQ(job.uncompressed, 0);
+  EXPECT_EQ(job.best, 0);
   EXPECT_EQ(job.ditherState, nullptr);
   EXPECT_EQ(job.ditherError, nullptr);
 }

@@ -166,6 +166,7 @@ std::vector<Sweep> Sweeps() {
   return {
       {"InterlacedRgbDitheredCompressed", rgb, {"-verbose", "-depth", "565", "-dither"}, true},
       {"IndexedWithTransparencyUncompressed", indexed, {"-verbose", "-uncompressed"}, false},
+      {"InterlacedRgbStrongest", rgb, {"-verbose", "-best"}, true},
   };
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,16 @@ PngRecipe Gradient(uint32_t width, uint32_t height, int colourType, int channels
   PngRecipe recipe = Image(width, height, colourType);
   recipe.samples.resize(size_t{width} * height * channels);
   for (size_t i = 0; i < recipe.samples.size(); ++i) recipe.samples[i] = static_cast<uint8_t>(i * 5);
+  return recipe;
+}
+
+// Blocky shapes with a little texture, as in drawn artwork: the strongest
+// compression finds a shorter stream than zlib's default level does.
+PngRecipe Artwork(uint32_t width, uint32_t height, int colourType, int channels) {
+  PngRecipe recipe = Image(width, height, colourType);
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width * channels; ++x)
+      recipe.samples.push_back(static_cast<uint8_t>((x / 7) * 40 + (y / 5) * 24 + (x * y) % 5));
   return recipe;
 }
 
@@ -150,6 +161,51 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
     EXPECT_TRUE(packedRun.output.ends_with(DeflatedLine(raw.header.rawLength, compressedLength) +
                                            OutputFileLine(packedPath)))
         << packedRun.output;
+  }
+}
+
+// -best changes the stream alone: the same header but for its length, the
+// same pixels, never more bytes. Where libdeflate's stream is not shorter (one
+// pixel, random samples) the default file is written; -uncompressed ignores it.
+TEST(OutputCli, BestStoresTheSamePixelsInNoMoreBytes) {
+  const struct {
+    PngRecipe recipe;
+    Arguments options;
+    bool zlibStreamKept;
+  } cases[] = {
+      {Artwork(64, 48, 0, 1), {}, false},         {Artwork(40, 30, 4, 2), {}, false},
+      {Artwork(40, 30, 2, 3), {}, false},         {Artwork(48, 32, 6, 4), {}, false},
+      {Artwork(40, 30, 2, 3), {"-d", "565", "-dither"}, false},
+      {Artwork(48, 32, 6, 4), {"-d", "565"}, false},
+      {Gradient(1, 1, 0, 1), {}, true},           {RandomRgb(64, 64), {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(&c - cases));
+    TempDir dir;
+    const std::string input = WritePngInto(dir, "image.png", c.recipe);
+    std::string printed;
+    const auto convert = [&](Arguments options, const std::string& name) {
+      options.insert(options.end(), {"-output", dir.File(name), input});
+      printed = ConvertOk(Concat(c.options, options)).output;
+      return ReadZeqParts(dir.File(name));
+    };
+    const auto pixels = [](const ZeqFileParts& file) {
+      Bytes raw;
+      EXPECT_TRUE(testing::InflateExactly(file.data.data(), file.data.size(),
+                                          file.header.rawLength, &raw));
+      return raw;
+    };
+    const ZeqFileParts plain = convert({}, "plain.zeq");
+    const ZeqFileParts best = convert({"-best", "-v"}, "best.zeq");
+    const auto bestLength = static_cast<uint32_t>(best.data.size());
+    EXPECT_NE(printed.find(DeflatedLine(plain.header.rawLength, bestLength)), std::string::npos);
+    EXPECT_EQ(best.data == plain.data, c.zlibStreamKept);
+    EXPECT_LE(best.data.size(), plain.data.size());
+    OutputHeader expected = plain.header;
+    expected.compressedLength = bestLength;
+    EXPECT_EQ(0, std::memcmp(&best.header, &expected, sizeof expected));
+    EXPECT_TRUE(pixels(best) == pixels(plain));
+    EXPECT_TRUE(convert({"-u", "-b"}, "raw-best.zeq").data == convert({"-u"}, "raw.zeq").data);
   }
 }
 

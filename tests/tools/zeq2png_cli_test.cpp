@@ -132,7 +132,10 @@ TEST(Zeq2PngProcess, InfoPrintsTheHeaderAndVerdictAndWritesNoPng) {
                             "Raw length         4\n"
                             "Compressed length  0, pixels stored raw\n"
                             "Compression ratio  none\n"
-                            "Verdict            valid\n");
+                            "Verdict            valid\n"
+                            "Window size        none needed, pixels stored raw\n"
+                            "RAM, whole frame   4 bytes: the pixels\n"
+                            "RAM, row by row    4 bytes: one row\n");
   EXPECT_FALSE(FileExists(dir.File("two.preview.png")));
 }
 
@@ -153,6 +156,11 @@ TEST(Zeq2PngProcess, InfoShowsTheCompressionRatio) {
   EXPECT_NE(run.output.find(ratio), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("Pixel format       0x0008 GREY8, 1 bytes per pixel\n"),
             std::string::npos);
+  EXPECT_TRUE(run.output.ends_with(
+      "Window size        32768 bytes, zlib header CINFO 7\n"
+      "RAM, whole frame   11256 bytes: pixels 4096 + inflate state 7160, no window\n"
+      "RAM, row by row    39992 bytes: window 32768 + inflate state 7160 + one row 64\n"))
+      << run.output;
 }
 
 TEST(Zeq2PngProcess, InfoOnABadFileShowsWhatWasReadAndTheVerdict) {

@@ -5,6 +5,7 @@
 #include "common/front_end.h"
 #include "zeq2png/command_line.h"
 #include "zeq2png/compare.h"
+#include "zeq2png/decode_memory.h"
 #include "zeq2png/info.h"
 #include "zeq2png/preview_path.h"
 #include "zeq2png/preview_pixels.h"
@@ -45,6 +46,7 @@ ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
   ZeqImage image;
   const ZeqResult parsed = ParseZeq(contents.data, contents.size, &image);
   if (options.info) PrintZeqInfo(options.inputPath, contents.size, image, parsed);
+  if (options.info && parsed == ZeqResult::OK) PrintDecodeMemory(image, contents.data);
   if (parsed != ZeqResult::OK) return parsed;
   contents.Release();
   if (options.verbose) {
