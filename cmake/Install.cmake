@@ -25,10 +25,4 @@ install(FILES
   cmake/png2zeqFunctions.cmake
   DESTINATION ${PNG2ZEQ_CMAKE_DIR})
 
-# A cross build compiles the loader from source with its own toolchain, so
-# its header lies beside the source too, away from the host's include tree.
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/loader/zeq_loader.h)
-  install(FILES loader/zeq_loader.h DESTINATION ${PNG2ZEQ_LOADER_SOURCE_DIR})
-endif()
-
 install(FILES man/png2zeq.1 man/zeq2png.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
