@@ -4,7 +4,8 @@
 #   png2zeq_add_images(<target>
 #     IMAGES <png>...          relative to CMAKE_CURRENT_SOURCE_DIR, or absolute
 #     [DEPTH 565] [DITHER] [UNCOMPRESSED] [BEST]
-#     [OUTPUT_DIR <dir>]       default: ${CMAKE_CURRENT_BINARY_DIR}/png2zeq/<target>
+#     [OUTPUT_DIR <dir>]       relative to CMAKE_CURRENT_BINARY_DIR, or absolute;
+#                              default: ${CMAKE_CURRENT_BINARY_DIR}/png2zeq/<target>
 #     [EMBED [HEADER <name.h>]])   default header: <target>_images.h
 #
 # The converter is the target png2zeq::png2zeq: the imported host tool after
@@ -149,6 +150,10 @@ extern const uint32_t zeq_$<JOIN:${ids_of_target},_size${sep}extern const uint32
   set_property(TARGET ${target} APPEND PROPERTY ${property} ${ids})
 endfunction()
 
+# Takes the arguments described at the top of this file; adds one build step
+# per image and one custom target per call that <target> depends on, and with
+# EMBED the sources and header that compile the images into <target>. Stops
+# the configuration with a message on bad arguments or clashing image names.
 function(png2zeq_add_images target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
     "DEPTH;OUTPUT_DIR;HEADER" "IMAGES")
