@@ -5,8 +5,9 @@
 # after touching one icon. Each figure is the best of REPEAT runs (default 3),
 # since build machines are shared. Not a test: it asserts nothing.
 #
-# Usage: bench/add_images_build.sh BUILD_DIR [REPEAT]
+# Usage: [EMBED=0] bench/add_images_build.sh BUILD_DIR [REPEAT]
 #   BUILD_DIR  a built png2zeq tree; it is installed into a scratch prefix.
+#   EMBED=0    convert only, into a custom target (no compiling, no linking).
 set -euo pipefail
 build_dir=$(cd "$1" && pwd)
 repeat=${2:-3}
@@ -24,10 +25,10 @@ done
   echo 'cmake_minimum_required(VERSION 3.20)'
   echo 'project(icons C)'
   echo 'find_package(png2zeq 0.2 REQUIRED)'
-  echo 'add_executable(icons main.c)'
+  if [ "${EMBED:-1}" = 1 ]; then echo 'add_executable(icons main.c)'; else echo 'add_custom_target(icons ALL)'; fi
   echo 'png2zeq_add_images(icons IMAGES'
   for i in $(seq -w 1 $icons); do echo "  \"icons/icon $i.png\""; done
-  echo '  DEPTH 565 EMBED)'
+  if [ "${EMBED:-1}" = 1 ]; then echo '  DEPTH 565 EMBED)'; else echo '  DEPTH 565)'; fi
 } > "$work/project/CMakeLists.txt"
 {
   echo '#include "icons_images.h"'
@@ -60,7 +61,7 @@ for _ in $(seq "$repeat"); do
   touched+=("$(timed_build -j2)")
   steps=$(grep -c '^\[' "$work/last.log")
 done
-"$work/build/icons"
+if [ "${EMBED:-1}" = 1 ]; then "$work/build/icons"; fi
 
 printf '%-34s %8s\n' "build ($icons icons, best of $repeat)" "seconds"
 printf '%-34s %8.2f\n' "from clean, -j1" "$(best "${clean_j1[@]}")"
