@@ -144,7 +144,9 @@ extern const uint32_t zeq_$<JOIN:${ids_of_target},_size${sep}extern const uint32
 #endif
 #endif
 ")
-    target_include_directories(${target} PRIVATE "${include_dir}")
+    # Public, so that what links a library of images sees its declarations
+    # too; build-tree only, so that such a library can still be installed.
+    target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${include_dir}>")
   endif()
   string(MAKE_C_IDENTIFIER "PNG2ZEQ_IDS_${header_name}" property)
   set_property(TARGET ${target} APPEND PROPERTY ${property} ${ids})
