@@ -75,22 +75,25 @@ bool SameText(const char* message, const char* expected) {
 // nothing (each use lives as long as the workspace). `limit` may stop short
 // of the workspace's end to refuse an allocation on purpose.
 struct Arena {
-  uintptr_t next;
-  uintptr_t limit;
+  uint8_t* next;
+  uint8_t* limit;
 };
 
 void ArenaInit(Arena* arena, void* workspace, size_t size) {
-  const uintptr_t start = reinterpret_cast<uintptr_t>(workspace);
-  arena->limit = workspace != nullptr ? start + size : 0;
-  arena->next = workspace != nullptr ? (start + kAlignment - 1) / kAlignment * kAlignment : 0;
-  if (arena->next > arena->limit) arena->next = arena->limit;
+  uint8_t* start = static_cast<uint8_t*>(workspace);
+  const size_t misalignment = reinterpret_cast<uintptr_t>(start) % kAlignment;
+  const size_t padding = misalignment == 0 ? 0 : kAlignment - misalignment;
+  arena->limit = start + size;
+  arena->next = start + (padding < size ? padding : size);
 }
 
 // Returns `bytes` aligned bytes from the arena, or null when they do not fit.
 void* ArenaTake(Arena* arena, size_t bytes) {
   const size_t rounded = RoundUp(bytes);
-  if (rounded < bytes || rounded > arena->limit - arena->next) return nullptr;
-  void* piece = reinterpret_cast<void*>(arena->next);
+  if (rounded < bytes || rounded > static_cast<size_t>(arena->limit - arena->next)) {
+    return nullptr;
+  }
+  void* piece = arena->next;
   arena->next += rounded;
   return piece;
 }
@@ -339,19 +342,19 @@ Outcome Pump(zeq_stream* stream, uint8_t* out, uInt length) {
     }
     if (result == Z_DATA_ERROR) {
       error = ClassifyDataError(inflater, stream->info.window_bits);
-    } else if (result == Z_NEED_DICT) {  // ZEQ files carry no preset dictionary
-      error = ZEQ_E_STREAM_CORRUPT;
     } else if (result == Z_MEM_ERROR) {
       Fail(stream, ZEQ_E_WORKSPACE_TOO_SMALL);
       return Outcome::kFailed;
-    } else if (inflater.avail_out == 0) {
+    } else if (result != Z_NEED_DICT && inflater.avail_out == 0) {
       return Outcome::kFilled;
-    } else if (inflater.avail_in == 0 && stream->block_left == 0) {
+    } else if (result == Z_NEED_DICT || inflater.avail_in != 0) {
+      // A preset dictionary, which ZEQ files never use, or no progress with
+      // both input and room, which inflate never makes.
+      error = ZEQ_E_STREAM_CORRUPT;
+    } else if (stream->block_left == 0) {
       error = ZEQ_E_STREAM_TRUNCATED;
-    } else if (inflater.avail_in != 0) {
-      error = ZEQ_E_STREAM_CORRUPT;  // no progress with input and room: cannot happen
     } else {
-      continue;
+      continue;  // wants more of the block
     }
     // Output that came out whole is delivered; the error waits for the next call.
     if (inflater.avail_out == 0) {

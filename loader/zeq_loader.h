@@ -84,7 +84,10 @@ typedef struct zeq_stream zeq_stream;
    `workspace`, which must stay valid until zeq_stream_finish. Size the
    workspace first with zeq_parse_header on the file's first 26 bytes and
    zeq_workspace_size(info, 1); a smaller one is refused after the header is
-   read. Never reads past the end of the file's data. Fills `info`. */
+   read. Fills `info`. A stream asks `read` for no byte beyond the data the
+   header announces, except one in zeq_stream_finish to check that the file
+   ends there; on a damaged zlib stream it reads on to the end of the data
+   before failing, so that a file of the wrong size is reported as such. */
 zeq_status zeq_stream_open(zeq_stream **stream, zeq_read_fn read, void *context, void *workspace,
                            size_t workspace_size, zeq_info *info);
 
