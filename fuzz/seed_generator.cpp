@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets into a directory of the build
 // tree: <out>/convert (two option bytes, then a PNG file), <out>/command_line
-// (arguments separated by NUL bytes) and <out>/zeq_reader (ZEQ files).
+// (arguments separated by NUL bytes), <out>/zeq_reader and <out>/zeq_loader (ZEQ files).
 // Usage: fuzz_seed_generator <out directory> [<directory of sample PNGs>]
 
 #include <zlib.h>
@@ -128,6 +128,30 @@ Bytes MakeZeqFile(uint32_t format, uint32_t bytesPerPixel, uint32_t width, uint3
   return file;
 }
 
+// A 40 x 30 GREY8 file whose zlib stream declares a 512-byte window, for the
+// loader's streaming, which keeps only the declared window.
+Bytes MakeSmallWindowZeqFile() {
+  Bytes pixels(40 * 30);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i % 700 * 7 / 5);
+  Bytes stream(4096);
+  z_stream deflater{};
+  deflateInit2(&deflater, 9, Z_DEFLATED, 9, 8, Z_DEFAULT_STRATEGY);
+  deflater.next_in = pixels.data();
+  deflater.avail_in = static_cast<uInt>(pixels.size());
+  deflater.next_out = stream.data();
+  deflater.avail_out = static_cast<uInt>(stream.size());
+  deflate(&deflater, Z_FINISH);
+  stream.resize(deflater.total_out);
+  deflateEnd(&deflater);
+  Bytes file(png2zeq::kZeqHeaderSize);
+  png2zeq::EncodeZeqHeader({png2zeq::kZeqMagic, png2zeq::kFormatGrey8, 40, 30,
+                            static_cast<uint32_t>(pixels.size()),
+                            static_cast<uint32_t>(stream.size())},
+                           file.data());
+  file.insert(file.end(), stream.begin(), stream.end());
+  return file;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,7 +163,8 @@ int main(int argc, char** argv) {
   const fs::path convert = out / "convert";
   const fs::path commandLine = out / "command_line";
   const fs::path zeqReader = out / "zeq_reader";
-  for (const fs::path& directory : {convert, commandLine, zeqReader}) {
+  const fs::path zeqLoader = out / "zeq_loader";
+  for (const fs::path& directory : {convert, commandLine, zeqReader, zeqLoader}) {
     fs::create_directories(directory);
   }
 
@@ -176,12 +201,15 @@ int main(int argc, char** argv) {
   uint32_t size = 1;
   for (const png2zeq::ZeqFormatInfo& format : png2zeq::kZeqFormats) {
     for (bool compressed : {false, true}) {
-      WriteSeed(zeqReader,
-                std::string(format.name) + (compressed ? "-deflated" : "-raw") + ".seed",
-                MakeZeqFile(format.code, format.bytesPerPixel, size, size + 1, compressed));
+      const std::string name =
+          std::string(format.name) + (compressed ? "-deflated" : "-raw") + ".seed";
+      const Bytes file = MakeZeqFile(format.code, format.bytesPerPixel, size, size + 1, compressed);
+      WriteSeed(zeqReader, name, file);
+      WriteSeed(zeqLoader, name, file);
       size += 2;
     }
   }
+  WriteSeed(zeqLoader, "GREY8-small-window.seed", MakeSmallWindowZeqFile());
   std::printf("%d seeds written to %s\n", seedCount, out.string().c_str());
   return 0;
 }

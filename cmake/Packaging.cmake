@@ -1,0 +1,21 @@
+# `cpack -G DEB` in the build directory makes png2zeq_<version>_<arch>.deb:
+# both tools, their manual pages, the CMake package and the loader. The
+# dependencies come from the libraries the tools actually link
+# (dpkg-shlibdeps, from dpkg-dev).
+set(CPACK_PACKAGE_NAME png2zeq)
+set(CPACK_PACKAGE_VENDOR "png2zeq contributors")
+set(CPACK_PACKAGE_CONTACT "png2zeq contributors <png2zeq@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PNG to ZEQ image converter for embedded displays")
+set(CPACK_PACKAGE_DESCRIPTION
+  "png2zeq converts PNG images into ZEQ files (a 24-byte header and raw or zlib-compressed
+pixels, optionally reduced to RGB565 with dithering) for device firmware; zeq2png checks
+and previews them. Includes a CMake package with png2zeq_add_images() that converts and
+embeds images in a firmware build, and the device-side loader.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Using the loader library or the CMake package needs these; the tools do not.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cmake (>= 3.20), zlib1g-dev")
+include(CPack)

@@ -1,0 +1,112 @@
+// Feeds arbitrary bytes to the device loader, whole and streamed through
+// reads whose sizes (and the rows asked for per call) follow from the bytes
+// themselves, and aborts when its verdict or pixels differ from zeq2png's
+// reader. Workspaces and pixel buffers are exactly as large as the loader
+// says, so the sanitizers catch any access outside them.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "zeq2png/zeq_reader.h"
+#include "zeq_loader.h"
+
+namespace {
+
+using zeq2png::ZeqResult;
+using Bytes = std::vector<uint8_t>;
+
+[[noreturn]] void Fail(const char* what, int loader, ZeqResult reader) {
+  std::fprintf(stderr, "fuzz_zeq_loader: %s (loader %d: %s, reader %s)\n", what, loader,
+               zeq_status_text(loader), zeq2png::ZeqResultName(reader));
+  std::abort();
+}
+
+// zeq2png's code for a loader status about the file; OutOfMemory (which the
+// reader never gives here) for a status the reader has no counterpart of.
+ZeqResult AsReaderResult(zeq_status status) {
+  if (status == ZEQ_OK) return ZeqResult::OK;
+  // The loader numbers its file verdicts in zeq2png's check order.
+  if (status <= ZEQ_E_FILE_EMPTY && status >= ZEQ_E_TRAILING_BYTES) {
+    return static_cast<ZeqResult>(static_cast<int>(ZeqResult::ZEQFileEmpty) - 1 - status);
+  }
+  return ZeqResult::OutOfMemory;
+}
+
+// The next value of a small generator seeded from the input.
+uint32_t Next(uint32_t* state) {
+  *state = *state * 1664525u + 1013904223u;
+  return *state >> 8;
+}
+
+struct Source {
+  const uint8_t* data;
+  size_t size;
+  size_t at;
+  uint32_t state;
+  uint32_t largest;  // the largest piece a read hands out
+};
+
+size_t ReadPiece(void* context, uint8_t* buffer, size_t length) {
+  Source& source = *static_cast<Source*>(context);
+  const size_t piece =
+      std::min({length, size_t{Next(&source.state) % source.largest + 1}, source.size - source.at});
+  std::copy_n(source.data + source.at, piece, buffer);
+  source.at += piece;
+  return piece;
+}
+
+void Compare(const char* how, zeq_status loader, const Bytes& pixels, ZeqResult reader,
+             const zeq2png::ZeqImage& image) {
+  if (AsReaderResult(loader) != reader) Fail(how, loader, reader);
+  if (loader == ZEQ_OK && !std::equal(pixels.begin(), pixels.end(), image.pixels.data,
+                                      image.pixels.data + image.pixels.size)) {
+    Fail("pixels differ", loader, reader);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  zeq2png::ZeqImage image;
+  const ZeqResult reader = zeq2png::ParseZeq(size != 0 ? data : nullptr, size, &image);
+
+  zeq_info info{};
+  zeq_parse_header(data, std::min<size_t>(size, 26), &info);
+  const bool headerValid = reader == ZeqResult::OK || reader >= ZeqResult::ZEQFileSizeMismatch;
+  Bytes pixels(headerValid ? info.raw_length : 0);
+  Bytes workspace(zeq_workspace_size(&info, 0));
+  const zeq_status whole = zeq_decode(size != 0 ? data : nullptr, size, pixels.data(),
+                                      pixels.size(), workspace.data(), workspace.size());
+  Compare("zeq_decode differs", whole, pixels, reader, image);
+
+  uint32_t seed = static_cast<uint32_t>(size) * 2654435761u;
+  for (size_t i = 0; i < std::min<size_t>(size, 32); ++i) seed = seed * 31 + data[size - 1 - i];
+  Source source{data, size, 0, seed, seed % 3 == 0 ? 1u : 1u + seed % 2000};
+  workspace.assign(zeq_workspace_size(&info, 1), 0);
+  zeq_stream* stream = nullptr;
+  zeq_info opened{};
+  zeq_status streamed =
+      zeq_stream_open(&stream, ReadPiece, &source, workspace.data(), workspace.size(), &opened);
+  Bytes rows;
+  for (uint32_t row = 0; streamed == ZEQ_OK && row < opened.height;) {
+    const uint32_t count = std::min(opened.height - row, 1 + Next(&source.state) % 40);
+    const size_t at = rows.size();
+    rows.resize(at + size_t{count} * opened.width * opened.bytes_per_pixel);
+    streamed = zeq_stream_rows(stream, rows.data() + at, count);
+    row += count;
+  }
+  if (streamed == ZEQ_OK) streamed = zeq_stream_finish(stream);
+  if (source.at > size) Fail("read past the end", streamed, reader);
+  // A stream keeps only the window its zlib header declares; zeq2png keeps everything.
+  if (streamed == ZEQ_E_BEYOND_WINDOW && opened.window_bits < 15) {
+    if (reader != ZeqResult::OK && reader < ZeqResult::ZEQStreamCorrupt) {
+      Fail("window verdict on a file with a bad header or size", streamed, reader);
+    }
+    return 0;
+  }
+  Compare("streaming differs", streamed, rows, reader, image);
+  return 0;
+}

@@ -1,0 +1,22 @@
+# Builds the example firmware against the installed package, runs it, and
+# checks that every framebuffer it wrote shows exactly what zeq2png shows.
+# Takes SOURCE, WORK, PREFIX and ARGS (extra configure arguments).
+file(REMOVE_RECURSE "${WORK}")
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(result)
+    message(FATAL_ERROR "${ARGN}\nfailed (${result}):\n${out}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+run("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${WORK}/build" ${ARGS})
+run("${CMAKE_COMMAND}" --build "${WORK}/build")
+run("${WORK}/build/firmware" "${WORK}")
+foreach(name logo "2nd icon" gauge)
+  run("${PREFIX}/bin/zeq2png" -compare "${WORK}/${name}.png" -output "${WORK}/${name}.preview.png"
+    "${WORK}/build/png2zeq/firmware/${name}.zeq")
+  if(NOT out MATCHES "Identical")
+    message(FATAL_ERROR "${name}: the firmware's framebuffer differs from zeq2png's preview:\n${out}")
+  endif()
+endforeach()
