@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "support/png_builder.h"
@@ -35,6 +36,9 @@ struct PathState {
   bool operator==(const PathState&) const = default;
 };
 PathState ObservePath(const std::string& path);
+
+// The names in `directory`.
+std::set<std::string> DirectoryEntries(const std::string& directory);
 
 // An exclusive advisory lock on `path`, taken through an open file
 // description of its own, as a concurrent run would hold it.

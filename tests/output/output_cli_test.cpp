@@ -1,7 +1,9 @@
 // The deflate stage and the writer seen through whole converter runs: the
 // files left on disk, the lines printed and the exit status.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,13 +198,102 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
   }
 }
 
-TEST(OutputCli, OutputNamingTheInputReplacesIt) {
-  TempDir dir;
-  const std::string input = WritePng(dir, "image.png", Gradient(24, 10, 6, 4));
-  const std::string reference = dir.File("reference.zeq");
-  ConvertOk({"-depth", "565", "-output", reference, input});
-  ConvertOk({"-depth", "565", "-output", input, input});
-  EXPECT_EQ(testing::ReadFile(input), testing::ReadFile(reference));
+TEST(OutputCli, OutputThatIsTheInputIsRefusedAndLeftAsItWas) {
+  const struct {
+    const char* name;
+    const char* input;
+    const char* output;  // nullptr: the derived name
+  } cases[] = {
+      {"-output names the input", "image.png", "image.png"},
+      {"derived name is the input", "image.zeq", nullptr},
+      {"hard link to the input", "image.png", "link.zeq"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string input = WritePng(dir, c.input, Gradient(24, 10, 6, 4));
+    const std::string output = dir.File(c.output != nullptr ? c.output : c.input);
+    link(input.c_str(), dir.File("link.zeq").c_str());
+    const Bytes original = testing::ReadFile(input);
+    const Arguments named = c.output != nullptr ? Arguments{"-output", output} : Arguments{};
+    const ProcessResult run = RunConverterProcess(Concat(Concat({"-verbose"}, named), {input}));
+    EXPECT_EQ(run.exitStatus, static_cast<int>(CreateZEQFailed));
+    EXPECT_TRUE(run.output.ends_with(OutputFileLine(output) + ErrorLine(CreateZEQFailed, input)))
+        << run.output;
+    EXPECT_EQ(testing::ReadFile(input), original);
+    EXPECT_EQ(testing::DirectoryEntries(dir.path()).size(), 2u) << "a temporary file was left";
+  }
+}
+
+// A tmpfs over `path` for the object's lifetime, for runs that must find
+// the disk full; mounting needs root.
+class SmallTmpfs {
+ public:
+  explicit SmallTmpfs(std::string path) : path_(std::move(path)) {
+    mkdir(path_.c_str(), 0755);
+    mounted_ = mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=16k") == 0;
+  }
+  ~SmallTmpfs() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  SmallTmpfs(const SmallTmpfs&) = delete;
+  SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+  bool mounted() const { return mounted_; }
+
+  // Fills the file system until a write fails.
+  void FillUp() const {
+    const int fd = open((path_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const Bytes block(4096, 0);
+    while (fd >= 0 && write(fd, block.data(), block.size()) > 0) {
+    }
+    close(fd);
+  }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+TEST(OutputCli, FullDiskLeavesEveryFileAsItWas) {
+  const struct {
+    const char* name;
+    const char* output;  // in the test's directory
+    bool inputOnDisk;
+    ErrorCode result;
+    const char* writerLines;
+  } cases[] = {
+      {"existing output", "disk/old.zeq", false, WriteError,
+       "Error writing the header, wrote 4294967295 expected 24\n"},
+      {"symbolic link to an existing output", "link.zeq", false, WriteError,
+       "Error writing the header, wrote 4294967295 expected 24\n"},
+      {"output is the input", "disk/image.png", true, CreateZEQFailed, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const SmallTmpfs disk(dir.File("disk"));
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    const std::string input =
+        WritePng(dir, c.inputOnDisk ? "disk/image.png" : "image.png", Gradient(8, 8, 2, 3));
+    testing::WriteFile(dir.File("disk/old.zeq"), Bytes{'o', 'l', 'd'});
+    symlink(dir.File("disk/old.zeq").c_str(), dir.File("link.zeq").c_str());
+    disk.FillUp();
+    const std::string output = dir.File(c.output);
+    const std::vector<PathState> before = {ObservePath(output), ObservePath(dir.File("disk/old.zeq")),
+                                           ObservePath(input)};
+    const auto entries = testing::DirectoryEntries(dir.path());
+    const auto entriesOnDisk = testing::DirectoryEntries(dir.File("disk"));
+
+    const ProcessResult run = RunConverterProcess({"-verbose", "-output", output, input});
+    EXPECT_EQ(run.exitStatus, static_cast<int>(c.result));
+    EXPECT_TRUE(run.output.ends_with(OutputFileLine(output) + c.writerLines +
+                                     ErrorLine(c.result, input)))
+        << run.output;
+    EXPECT_TRUE((std::vector<PathState>{ObservePath(output), ObservePath(dir.File("disk/old.zeq")),
+                                        ObservePath(input)}) == before);
+    EXPECT_EQ(testing::DirectoryEntries(dir.path()), entries);
+    EXPECT_EQ(testing::DirectoryEntries(dir.File("disk")), entriesOnDisk);
+  }
 }
 
 // A writer failure as the user sees it: the output path it meets, the result

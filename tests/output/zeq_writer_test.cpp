@@ -97,16 +97,33 @@ TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytes) {
   EXPECT_EQ(testing::ReadFile(writer.path), kOnePixelRgb565File);
 }
 
-TEST(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly) {
-  TempDir dir;
-  WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
-  const mode_t previousMask = umask(022);
-  const ErrorCode result = WriteOutputFile(writer.job);
-  umask(previousMask);
-  ASSERT_EQ(result, OK);
-  struct stat status;
-  ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0600u);
+TEST(ZeqWriter, NewFileGetsMode0600AndAReplacedOneKeepsModeAndOwner) {
+  const struct {
+    const char* name;
+    bool exists;
+    mode_t mode;  // of the existing file, and expected after the write
+  } cases[] = {{"new file", false, 0600}, {"replaced file", true, 0664}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
+    // Owned by someone else where this process may give files away.
+    const uid_t owner = geteuid() == 0 ? 4321 : geteuid();
+    if (c.exists) {
+      testing::WriteFile(writer.path, Bytes(10, 0xEE));
+      ASSERT_EQ(chmod(writer.path.c_str(), c.mode), 0);
+      ASSERT_EQ(chown(writer.path.c_str(), owner, static_cast<gid_t>(-1)), 0);
+    }
+    const mode_t previousMask = umask(022);
+    const ErrorCode result = WriteOutputFile(writer.job);
+    umask(previousMask);
+    ASSERT_EQ(result, OK);
+    struct stat status;
+    ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, c.mode);
+    EXPECT_EQ(status.st_uid, c.exists ? owner : geteuid());
+    EXPECT_EQ(testing::ReadFile(writer.path), kOnePixelRgb565File);
+  }
 }
 
 // Where the output cannot be opened for writing, or another run holds it.
@@ -218,7 +235,7 @@ int WriteUnderFileSizeLimit(ConversionJob& job, rlim_t sizeLimit, std::string* p
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(ZeqWriter, FailedWriteRemovesTheHalfWrittenFile) {
+TEST(ZeqWriter, FailedWriteLeavesTheExistingFileAsItWas) {
   const struct {
     rlim_t sizeLimit;
     const char* writerLine;
@@ -238,7 +255,8 @@ TEST(ZeqWriter, FailedWriteRemovesTheHalfWrittenFile) {
     std::string printed;
     EXPECT_EQ(WriteUnderFileSizeLimit(writer.job, c.sizeLimit, &printed), WriteError);
     EXPECT_EQ(printed, OutputFileLine(writer.path) + c.writerLine);
-    EXPECT_FALSE(ObservePath(writer.path).exists) << "half-written file left behind";
+    EXPECT_EQ(testing::ReadFile(writer.path), Bytes(2000, 0xEE)) << "the previous file was changed";
+    EXPECT_EQ(testing::DirectoryEntries(dir.path()).size(), 1u) << "a temporary file was left";
   }
 }
 

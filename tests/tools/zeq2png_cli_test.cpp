@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -261,6 +262,21 @@ TEST(Zeq2PngProcess, PreviewThatCannotBeCreatedOrWritten) {
   const std::string longOutput = dir.File(std::string(300, 'x') + "/");
   EXPECT_EQ(RunZeq2PngProcess({"-o", longOutput, dir.File("image.zeq")}).exitStatus,
             static_cast<int>(ZeqResult::GeneralFailure));
+}
+
+TEST(Zeq2PngProcess, OutputThatIsTheInputIsRefusedAndLeftAsItWas) {
+  for (const char* output : {"image.zeq", "link.png"}) {  // the input, and a hard link to it
+    SCOPED_TRACE(output);
+    TempDir dir;
+    const std::string input = dir.File("image.zeq");
+    WriteFile(input, ValidFile());
+    link(input.c_str(), dir.File("link.png").c_str());
+    const auto run = RunZeq2PngProcess({"-o", dir.File(output), input});
+    EXPECT_EQ(run.exitStatus, static_cast<int>(ZeqResult::CreatePNGFailed));
+    EXPECT_EQ(run.output, FailureLines(ZeqResult::CreatePNGFailed, input));
+    EXPECT_EQ(png2zeq::testing::ReadFile(input), ValidFile());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+  }
 }
 
 }  // namespace

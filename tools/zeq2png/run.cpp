@@ -21,13 +21,15 @@ constexpr const char* kFallbackProgramName = "zeq2png";
 // was recorded.
 constexpr const char* kNoInputFile = "(no input file)";
 
-// Encodes the preview and writes it to `previewPath`.
-ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath, bool verbose) {
+// Encodes the preview and writes it to `previewPath`, which must not be the
+// input file.
+ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath,
+                       const Zeq2PngOptions& options) {
   EncodedPng png;
   const ZeqResult encoded = EncodePreviewPng(preview, &png);
   if (encoded != ZeqResult::OK) return encoded;
-  if (verbose) std::printf("Preview file \"%s\", %zu bytes\n", previewPath, png.used);
-  return WriteWholeFile(previewPath, png.block.data, png.used);
+  if (options.verbose) std::printf("Preview file \"%s\", %zu bytes\n", previewPath, png.used);
+  return WriteWholeFile(previewPath, png.block.data, png.used, options.inputPath);
 }
 
 // Reads and checks the input, then reports, compares and writes the preview
@@ -64,7 +66,7 @@ ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
     if (compared != ZeqResult::OK) return compared;
   }
   if (options.info) return ZeqResult::OK;
-  return WritePreview(preview, previewPath, options.verbose);
+  return WritePreview(preview, previewPath, options);
 }
 
 }  // namespace
