@@ -110,7 +110,9 @@ bool ResolveNewFile(const char* path, char (&resolved)[PATH_MAX]) {
     if (hop == kMostLinkHops) return false;
     target[length] = '\0';
     const char* slash = std::strrchr(current, '/');
-    const int keep = (target[0] == '/' || slash == nullptr) ? 0 : static_cast<int>(slash - current) + 1;
+    // A relative target is relative to the link's own directory.
+    const int keep =
+        (target[0] == '/' || slash == nullptr) ? 0 : static_cast<int>(slash - current) + 1;
     char next[PATH_MAX];
     const int written = std::snprintf(next, PATH_MAX, "%.*s%s", keep, current, target);
     if (written < 0 || written >= PATH_MAX) return false;

@@ -7,7 +7,6 @@
 #include <zlib.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <random>
 
 namespace png2zeq::testing {
@@ -51,14 +50,6 @@ PathState ObservePath(const std::string& path) {
   state.type = status.st_mode & S_IFMT;
   if (S_ISREG(status.st_mode)) state.content = ReadFile(path);
   return state;
-}
-
-std::set<std::string> DirectoryEntries(const std::string& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 HeldLock::HeldLock(const std::string& path) {

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <set>
 #include <string>
 
 #include "support/png_builder.h"
@@ -36,9 +35,6 @@ struct PathState {
   bool operator==(const PathState&) const = default;
 };
 PathState ObservePath(const std::string& path);
-
-// The names in `directory`.
-std::set<std::string> DirectoryEntries(const std::string& directory);
 
 // An exclusive advisory lock on `path`, taken through an open file
 // description of its own, as a concurrent run would hold it.

@@ -9,9 +9,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "common/atomic_output.h"
 #include "job/heap.h"
 #include "output/output_checks.h"
 #include "support/temp_dir.h"
@@ -86,44 +88,34 @@ TEST(ZeqWriter, WritesHeaderThenTheJobsBlock) {
   }
 }
 
-TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytes) {
+TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytesAndKeepsModeAndOwner) {
   TempDir dir;
   WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
   testing::WriteFile(writer.path, Bytes(4096, 0xEE));
+  // Another owner where this process may give files away.
+  const uid_t owner = geteuid() == 0 ? 4321 : geteuid();
+  ASSERT_EQ(chmod(writer.path.c_str(), 0664) | chown(writer.path.c_str(), owner, -1), 0);
   writer.job.verbose = 1;
   std::string printed;
   ASSERT_EQ(WriteCapturing(writer.job, &printed), OK);
   EXPECT_EQ(printed, OutputFileLine(writer.path));
   EXPECT_EQ(testing::ReadFile(writer.path), kOnePixelRgb565File);
+  struct stat status;
+  ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0664u);
+  EXPECT_EQ(status.st_uid, owner);
 }
 
-TEST(ZeqWriter, NewFileGetsMode0600AndAReplacedOneKeepsModeAndOwner) {
-  const struct {
-    const char* name;
-    bool exists;
-    mode_t mode;  // of the existing file, and expected after the write
-  } cases[] = {{"new file", false, 0600}, {"replaced file", true, 0664}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
-    // Owned by someone else where this process may give files away.
-    const uid_t owner = geteuid() == 0 ? 4321 : geteuid();
-    if (c.exists) {
-      testing::WriteFile(writer.path, Bytes(10, 0xEE));
-      ASSERT_EQ(chmod(writer.path.c_str(), c.mode), 0);
-      ASSERT_EQ(chown(writer.path.c_str(), owner, static_cast<gid_t>(-1)), 0);
-    }
-    const mode_t previousMask = umask(022);
-    const ErrorCode result = WriteOutputFile(writer.job);
-    umask(previousMask);
-    ASSERT_EQ(result, OK);
-    struct stat status;
-    ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, c.mode);
-    EXPECT_EQ(status.st_uid, c.exists ? owner : geteuid());
-    EXPECT_EQ(testing::ReadFile(writer.path), kOnePixelRgb565File);
-  }
+TEST(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly) {
+  TempDir dir;
+  WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
+  const mode_t previousMask = umask(022);
+  const ErrorCode result = WriteOutputFile(writer.job);
+  umask(previousMask);
+  ASSERT_EQ(result, OK);
+  struct stat status;
+  ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
 }
 
 // Where the output cannot be opened for writing, or another run holds it.
@@ -256,7 +248,7 @@ TEST(ZeqWriter, FailedWriteLeavesTheExistingFileAsItWas) {
     EXPECT_EQ(WriteUnderFileSizeLimit(writer.job, c.sizeLimit, &printed), WriteError);
     EXPECT_EQ(printed, OutputFileLine(writer.path) + c.writerLine);
     EXPECT_EQ(testing::ReadFile(writer.path), Bytes(2000, 0xEE)) << "the previous file was changed";
-    EXPECT_EQ(testing::DirectoryEntries(dir.path()).size(), 1u) << "a temporary file was left";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
 
@@ -297,6 +289,25 @@ TEST(ZeqWriter, PrintsNothingWithoutVerbose) {
     std::string printed;
     EXPECT_EQ(WriteCapturing(writer.job, &printed), c.result) << c.path;
     EXPECT_EQ(printed, "") << c.path;
+  }
+}
+
+TEST(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal) {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    TempDir dir;
+    testing::WriteFile(dir.File("out.zeq"), kOnePixelRgb565File);
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(signalNumber, SIG_DFL);  // as a run started from a shell has it
+      AtomicOutput output;
+      if (OpenAtomicOutput(dir.File("out.zeq").c_str(), nullptr, &output)) raise(signalNumber);
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << signalNumber;
+    EXPECT_EQ(testing::ReadFile(dir.File("out.zeq")), kOnePixelRgb565File);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
 
