@@ -10,7 +10,8 @@ namespace png2zeq {
 
 // One output being written. The caller writes to `fd` between a successful
 // OpenAtomicOutput and CommitAtomicOutput; going out of scope uncommitted
-// abandons it.
+// abandons it. A process has at most one open at a time (the signal
+// cleanup keeps one temporary path).
 struct AtomicOutput {
   int fd = -1;              // where the bytes go: the temporary, or the destination itself
   int destinationFd = -1;   // the existing destination, holding its lock until the rename
