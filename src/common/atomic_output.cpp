@@ -203,6 +203,25 @@ bool OpenDirectly(const char* path, AtomicOutput* output) {
   return false;
 }
 
+// Puts the complete temporary in the destination's place; false when the
+// destination is as it was. An existing destination is swapped with the
+// temporary and then removed under the temporary's name, and only then is
+// writing the new file out started, as a rename over the old file would
+// have done: on ext4, removing the old file while that writeback runs makes
+// the removal wait for it, a few percent of a run. Where the file system
+// cannot swap, a plain rename.
+bool PlaceTemporary(AtomicOutput* output) {
+  if (output->destinationFd >= 0 && renameat2(AT_FDCWD, output->temporary, AT_FDCWD,
+                                              output->destination, RENAME_EXCHANGE) == 0) {
+    unlink(output->temporary);  // now the previous file
+    close(output->destinationFd);
+    output->destinationFd = -1;
+    sync_file_range(output->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    return true;
+  }
+  return rename(output->temporary, output->destination) == 0;
+}
+
 }  // namespace
 
 AtomicOutput::~AtomicOutput() { AbandonAtomicOutput(this); }
@@ -224,23 +243,22 @@ bool OpenAtomicOutput(const char* path, const char* inputPath, AtomicOutput* out
 }
 
 bool CommitAtomicOutput(AtomicOutput* output) {
-  const bool closed = output->fd < 0 || close(output->fd) == 0;
-  output->fd = -1;
   if (!output->viaTemporary) {
+    const bool closed = output->fd < 0 || close(output->fd) == 0;
+    output->fd = -1;
     AbandonAtomicOutput(output);
     return closed;
   }
-  bool renamed = false;
   sigset_t previousMask;
   BlockCleanedUpSignals(&previousMask);
-  if (closed) renamed = rename(output->temporary, output->destination) == 0;
-  if (!renamed) unlink(output->temporary);
+  const bool placed = PlaceTemporary(output);
+  if (!placed) unlink(output->temporary);
   DisarmCleanup();
   sigprocmask(SIG_SETMASK, &previousMask, nullptr);
   output->viaTemporary = false;
   // Only now may another run take the destination.
   AbandonAtomicOutput(output);
-  return renamed;
+  return placed;
 }
 
 void AbandonAtomicOutput(AtomicOutput* output) {
