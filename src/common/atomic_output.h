@@ -1,7 +1,7 @@
 #pragma once
 // Replacing an output file without ever destroying it. A regular-file
 // destination is written to a temporary file beside the file it resolves to
-// and renamed over it only once complete; anything else (a character device,
+// and put in its place only once complete; anything else (a character device,
 // a FIFO) is written directly. Both tools write their output through this.
 
 #include <climits>
@@ -37,8 +37,10 @@ struct AtomicOutput {
 // SIGTERM and SIGHUP remove it before ending the process as usual.
 bool OpenAtomicOutput(const char* path, const char* inputPath, AtomicOutput* output);
 
-// Closes the output and renames the temporary over the destination. Returns
-// false, leaving the destination as it was, when that fails.
+// Puts the complete temporary in the destination's place in one step (the
+// names of the two files are swapped and the old one removed, or the
+// temporary is renamed over the destination) and closes the output.
+// Returns false, leaving the destination as it was, when that fails.
 bool CommitAtomicOutput(AtomicOutput* output);
 
 // Closes the output and removes the temporary; the destination stays as it
