@@ -1,18 +1,14 @@
 #include "output/zeq_writer.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "common/atomic_output.h"
+
 namespace png2zeq {
 namespace {
-
-// A new output file is readable and writable by its owner only.
-constexpr mode_t kOutputFileMode = 0600;
 
 struct WriteErrorText {
   int errorNumber;
@@ -32,29 +28,6 @@ const char* DescribeWriteError(int errorNumber) {
     if (entry.errorNumber == errorNumber) return entry.text;
   }
   return kUnexpectedWriteError;
-}
-
-// Closes the descriptor on every path out of the writer.
-struct OutputDescriptor {
-  int fd = -1;
-  ~OutputDescriptor() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-bool IsRegularFile(int fd) {
-  struct stat status;
-  return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-}
-
-// Opens without truncating, locks, and only then truncates, so that a file
-// another run holds is left as it is.
-bool OpenLockedOutput(const char* path, OutputDescriptor& output, bool* isRegular) {
-  output.fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, kOutputFileMode);
-  if (output.fd < 0) return false;
-  if (flock(output.fd, LOCK_EX | LOCK_NB) != 0) return false;
-  *isRegular = IsRegularFile(output.fd);
-  return !*isRegular || ftruncate(output.fd, 0) == 0;
 }
 
 // Writes the header, then the block; prints what failed when verbose.
@@ -85,15 +58,13 @@ ErrorCode WriteHeaderAndBlock(const ConversionJob& job, int fd) {
 ErrorCode WriteOutputFile(ConversionJob& job) {
   if (job.verbose) std::printf("Output file \"%s\"\n", job.outputPath);
 
-  OutputDescriptor output;
-  bool isRegular = false;
-  if (!OpenLockedOutput(job.outputPath, output, &isRegular)) return ErrorCode::CreateZEQFailed;
+  AtomicOutput output;
+  if (!OpenAtomicOutput(job.outputPath, job.inputPath, &output)) return ErrorCode::CreateZEQFailed;
 
   job.header.magic = kZeqMagic;
   const ErrorCode result = WriteHeaderAndBlock(job, output.fd);
-  // Still holding the lock: no other run can be writing this file.
-  if (result != ErrorCode::OK && isRegular) unlink(job.outputPath);
-  return result;
+  if (result != ErrorCode::OK) return result;  // the destination stays as it was
+  return CommitAtomicOutput(&output) ? ErrorCode::OK : ErrorCode::WriteError;
 }
 
 }  // namespace png2zeq

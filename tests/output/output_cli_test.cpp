@@ -2,10 +2,13 @@
 // files left on disk, the lines printed and the exit status.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <csignal>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -228,13 +231,48 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
   }
 }
 
-TEST(OutputCli, OutputNamingTheInputReplacesIt) {
-  TempDir dir;
-  const std::string input = WritePngInto(dir, "image.png", Gradient(24, 10, 6, 4));
-  const std::string reference = dir.File("reference.zeq");
-  ConvertOk({"-depth", "565", "-output", reference, input});
-  ConvertOk({"-depth", "565", "-output", input, input});
-  EXPECT_EQ(testing::ReadFile(input), testing::ReadFile(reference));
+// Runs with every write to a regular file failing, as on a full disk
+// (the file size limit is inherited by the converter), and with outputs
+// that are the input: each file stays as it was and no temporary is left.
+TEST(OutputCli, FailedOrRefusedOutputLeavesEveryFileAsItWas) {
+  const struct {
+    const char* input;
+    const char* output;  // nullptr: the name derived from the input, here the input's own
+    ErrorCode result;
+  } cases[] = {
+      {"image.png", "old.zeq", ErrorCode::WriteError},          // an existing output
+      {"image.png", "link.zeq", ErrorCode::WriteError},         // a symbolic link to it
+      {"image.png", "image.png", ErrorCode::CreateZEQFailed},   // the input
+      {"image.png", "hard.zeq", ErrorCode::CreateZEQFailed},    // a hard link to the input
+      {"image.zeq", nullptr, ErrorCode::CreateZEQFailed},
+  };
+  const rlimit full = {0, RLIM_INFINITY}, unlimited = {RLIM_INFINITY, RLIM_INFINITY};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output != nullptr ? c.output : "derived name");
+    TempDir dir;
+    const std::string input = WritePngInto(dir, c.input, Gradient(8, 8, 2, 3));
+    const std::string output = dir.File(c.output != nullptr ? c.output : c.input);
+    testing::WriteFile(dir.File("old.zeq"), Bytes{'o', 'l', 'd'});
+    symlink("old.zeq", dir.File("link.zeq").c_str());
+    link(input.c_str(), dir.File("hard.zeq").c_str());
+    const Bytes original = testing::ReadFile(input);
+    const Arguments named = c.output != nullptr ? Arguments{"-output", output} : Arguments{};
+
+    signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    const ProcessResult run = RunConverterProcess(Concat(Concat({"-verbose"}, named), {input}));
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+
+    EXPECT_EQ(run.exitStatus, static_cast<int>(c.result));
+    const std::string writerLine =
+        c.result == ErrorCode::WriteError ? "Error writing the header, wrote 4294967295 expected 24\n" : "";
+    EXPECT_TRUE(
+        run.output.ends_with(OutputFileLine(output) + writerLine + ErrorLine(ErrorCodeName(c.result), input)))
+        << run.output;
+    EXPECT_EQ(testing::ReadFile(input), original);
+    EXPECT_EQ(testing::ReadFile(dir.File("old.zeq")), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
+  }
 }
 
 // A writer failure as the user sees it: the output path it meets, the result

@@ -9,9 +9,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "common/atomic_output.h"
 #include "common/heap.h"
 #include "output/output_checks.h"
 #include "support/temp_dir.h"
@@ -86,15 +88,22 @@ TEST(ZeqWriter, WritesHeaderThenTheJobsBlock) {
   }
 }
 
-TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytes) {
+TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytesAndKeepsModeAndOwner) {
   TempDir dir;
   WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
   testing::WriteFile(writer.path, Bytes(4096, 0xEE));
+  // Another owner where this process may give files away.
+  const uid_t owner = geteuid() == 0 ? 4321 : geteuid();
+  ASSERT_EQ(chmod(writer.path.c_str(), 0664) | chown(writer.path.c_str(), owner, -1), 0);
   writer.job.verbose = 1;
   std::string printed;
   ASSERT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::OK);
   EXPECT_EQ(printed, OutputFileLine(writer.path));
   EXPECT_EQ(testing::ReadFile(writer.path), kOnePixelRgb565File);
+  struct stat status;
+  ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0664u);
+  EXPECT_EQ(status.st_uid, owner);
 }
 
 TEST(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly) {
@@ -218,7 +227,7 @@ int WriteUnderFileSizeLimit(ConversionJob& job, rlim_t sizeLimit, std::string* p
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(ZeqWriter, FailedWriteRemovesTheHalfWrittenFile) {
+TEST(ZeqWriter, FailedWriteLeavesTheExistingFileAsItWas) {
   const struct {
     rlim_t sizeLimit;
     const char* writerLine;
@@ -238,7 +247,8 @@ TEST(ZeqWriter, FailedWriteRemovesTheHalfWrittenFile) {
     std::string printed;
     EXPECT_EQ(WriteUnderFileSizeLimit(writer.job, c.sizeLimit, &printed), static_cast<int>(ErrorCode::WriteError));
     EXPECT_EQ(printed, OutputFileLine(writer.path) + c.writerLine);
-    EXPECT_FALSE(ObservePath(writer.path).exists) << "half-written file left behind";
+    EXPECT_EQ(testing::ReadFile(writer.path), Bytes(2000, 0xEE)) << "the previous file was changed";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
 
@@ -279,6 +289,25 @@ TEST(ZeqWriter, PrintsNothingWithoutVerbose) {
     std::string printed;
     EXPECT_EQ(WriteCapturing(writer.job, &printed), c.result) << c.path;
     EXPECT_EQ(printed, "") << c.path;
+  }
+}
+
+TEST(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal) {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    TempDir dir;
+    testing::WriteFile(dir.File("out.zeq"), kOnePixelRgb565File);
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(signalNumber, SIG_DFL);  // as a run started from a shell has it
+      AtomicOutput output;
+      if (OpenAtomicOutput(dir.File("out.zeq").c_str(), nullptr, &output)) raise(signalNumber);
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << signalNumber;
+    EXPECT_EQ(testing::ReadFile(dir.File("out.zeq")), kOnePixelRgb565File);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
 

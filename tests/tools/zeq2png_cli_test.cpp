@@ -261,6 +261,14 @@ TEST(Zeq2PngProcess, PreviewThatCannotBeCreatedOrWritten) {
   EXPECT_EQ(missingDir.exitStatus, static_cast<int>(ZeqResult::CreatePNGFailed));
   EXPECT_EQ(missingDir.output, FailureLines(ZeqResult::CreatePNGFailed, dir.File("image.zeq")));
 
+  // The input itself, by its name or a hard link, is never replaced by its preview.
+  link(dir.File("image.zeq").c_str(), dir.File("hard.png").c_str());
+  for (const char* output : {"image.zeq", "hard.png"}) {
+    EXPECT_EQ(RunZeq2PngProcess({"-o", dir.File(output), dir.File("image.zeq")}).exitStatus,
+              static_cast<int>(ZeqResult::CreatePNGFailed));
+  }
+  EXPECT_EQ(png2zeq::testing::ReadFile(dir.File("image.zeq")), ValidFile());
+
   if (FileExists("/dev/full")) {
     const auto full = RunZeq2PngProcess({"-o", "/dev/full", dir.File("image.zeq")});
     EXPECT_EQ(full.exitStatus, static_cast<int>(ZeqResult::WritePNGFailed));

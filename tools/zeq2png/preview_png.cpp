@@ -1,21 +1,18 @@
 #include "zeq2png/preview_png.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "common/atomic_output.h"
 
 namespace zeq2png {
 namespace {
 
 // Room for a small preview in one go; larger ones double from there.
 constexpr size_t kInitialPngCapacity = 4096;
-
-// A new preview file gets the usual permissions, narrowed by the umask.
-constexpr mode_t kPreviewFileMode = 0644;
 
 // libpng's error handler: leaves through the jump set in EncodePreviewPng.
 [[noreturn]] void FailPngWrite(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -90,23 +87,20 @@ ZeqResult EncodePreviewPng(const PreviewImage& preview, EncodedPng* png) {
   return result;
 }
 
-ZeqResult WriteWholeFile(const char* path, const uint8_t* data, size_t size) {
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPreviewFileMode);
-  if (fd < 0) return ZeqResult::CreatePNGFailed;
-  struct stat status;
-  const bool isRegular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+ZeqResult WriteWholeFile(const char* path, const uint8_t* data, size_t size,
+                         const char* inputPath) {
+  png2zeq::AtomicOutput output;
+  if (!png2zeq::OpenAtomicOutput(path, inputPath, &output)) return ZeqResult::CreatePNGFailed;
   size_t written = 0;
   while (written < size) {
-    const ssize_t count = write(fd, data + written, size - written);
+    const ssize_t count = write(output.fd, data + written, size - written);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) break;
     written += static_cast<size_t>(count);
   }
-  const bool closed = close(fd) == 0;
-  if (written == size && closed) return ZeqResult::OK;
-  // A half-written PNG would pass for a preview; a device such as
+  // An incomplete preview is never renamed into place; a device such as
   // /dev/full is left alone.
-  if (isRegular) unlink(path);
+  if (written == size && png2zeq::CommitAtomicOutput(&output)) return ZeqResult::OK;
   return ZeqResult::WritePNGFailed;
 }
 

@@ -22,10 +22,12 @@ struct EncodedPng {
 // interlaced, into `png`. Returns OK, OutOfMemory or WritePNGFailed.
 ZeqResult EncodePreviewPng(const PreviewImage& preview, EncodedPng* png);
 
-// Creates (or truncates) the file at `path` and writes the `size` bytes at
-// `data` into it. Returns OK, CreatePNGFailed when the file cannot be
-// opened, or WritePNGFailed when it was not written whole; a regular file
-// left incomplete is removed.
-ZeqResult WriteWholeFile(const char* path, const uint8_t* data, size_t size);
+// Writes the `size` bytes at `data` to the file at `path`: a regular file
+// by way of a temporary renamed into place once complete, so an existing
+// preview is replaced whole or not at all. Returns OK, CreatePNGFailed when
+// the file cannot be opened or is the file at `inputPath` (nullptr: no such
+// check), or WritePNGFailed when it was not written whole.
+ZeqResult WriteWholeFile(const char* path, const uint8_t* data, size_t size,
+                         const char* inputPath = nullptr);
 
 }  // namespace zeq2png

@@ -19,13 +19,15 @@ namespace {
 // Shown in the usage text when the system passed no program name at all.
 constexpr const char* kFallbackProgramName = "zeq2png";
 
-// Encodes the preview and writes it to `previewPath`.
-ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath, bool verbose) {
+// Encodes the preview and writes it to `previewPath`, which must not be the
+// input file.
+ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath,
+                       const Zeq2PngOptions& options) {
   EncodedPng png;
   const ZeqResult encoded = EncodePreviewPng(preview, &png);
   if (encoded != ZeqResult::OK) return encoded;
-  if (verbose) std::printf("Preview file \"%s\", %zu bytes\n", previewPath, png.used);
-  return WriteWholeFile(previewPath, png.block.data, png.used);
+  if (options.verbose) std::printf("Preview file \"%s\", %zu bytes\n", previewPath, png.used);
+  return WriteWholeFile(previewPath, png.block.data, png.used, options.inputPath);
 }
 
 // Reads and checks the input, then reports, compares and writes the preview
@@ -63,7 +65,7 @@ ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
     if (compared != ZeqResult::OK) return compared;
   }
   if (options.info) return ZeqResult::OK;
-  return WritePreview(preview, previewPath, options.verbose);
+  return WritePreview(preview, previewPath, options);
 }
 
 }  // namespace
