@@ -1,39 +1,32 @@
 #include "zeq2png/decode_memory.h"
 
+#include <zeq_loader.h>
+
 #include <cstdio>
 
 namespace zeq2png {
-namespace {
-
-// zlib's inflate state (struct inflate_state: bit buffer, code tables for
-// the largest dynamic block), as inflateInit allocates it on a 64-bit host;
-// a 32-bit device's is a few bytes smaller.
-constexpr uint32_t kInflateStateBytes = 7160;
-
-// The window a zlib stream declares: CINFO, the high nibble of its first
-// byte, gives 2^(CINFO + 8) bytes.
-uint32_t WindowBytes(uint8_t compressionMethodAndFlags) {
-  return uint32_t{1} << ((compressionMethodAndFlags >> 4) + 8);
-}
-
-}  // namespace
 
 void PrintDecodeMemory(const ZeqImage& image, const uint8_t* data) {
   const png2zeq::OutputHeader& header = image.header;
   const uint32_t row = header.width * image.format->bytesPerPixel;
+  const uint32_t dataLength =
+      header.compressedLength != 0 ? header.compressedLength : header.rawLength;
+  zeq_info info;
+  // The file passed the stricter checks of ParseZeq, so the loader accepts
+  // its header too.
+  static_cast<void>(zeq_parse_header(data, png2zeq::kZeqHeaderSize + dataLength, &info));
+  const auto whole = static_cast<uint32_t>(zeq_workspace_size(&info, 0));
+  const auto streamed = static_cast<uint32_t>(zeq_workspace_size(&info, 1));
   if (header.compressedLength == 0) {
     std::printf("Window size        none needed, pixels stored raw\n");
-    std::printf("RAM, whole frame   %u bytes: the pixels\n", header.rawLength);
-    std::printf("RAM, row by row    %u bytes: one row\n", row);
-    return;
+  } else {
+    std::printf("Window size        %u bytes, zlib header CINFO %u\n", 1u << info.window_bits,
+                info.window_bits - 8);
   }
-  const uint8_t cmf = data[png2zeq::kZeqHeaderSize];
-  const uint32_t window = WindowBytes(cmf);
-  std::printf("Window size        %u bytes, zlib header CINFO %u\n", window, cmf >> 4);
-  std::printf("RAM, whole frame   %u bytes: pixels %u + inflate state %u, no window\n",
-              header.rawLength + kInflateStateBytes, header.rawLength, kInflateStateBytes);
-  std::printf("RAM, row by row    %u bytes: window %u + inflate state %u + one row %u\n",
-              window + kInflateStateBytes + row, window, kInflateStateBytes, row);
+  std::printf("RAM, whole frame   %u bytes: pixels %u + loader workspace %u, no window\n",
+              header.rawLength + whole, header.rawLength, whole);
+  std::printf("RAM, row by row    %u bytes: loader stream workspace %u + one row %u\n",
+              streamed + row, streamed, row);
 }
 
 }  // namespace zeq2png

@@ -1,6 +1,6 @@
 #pragma once
 // The -info lines for loader authors: the window a file's stream needs and
-// the RAM a device needs to decode it, whole or row by row.
+// the RAM the device loader needs to decode it, whole or row by row.
 
 #include <cstdint>
 
@@ -9,10 +9,12 @@
 namespace zeq2png {
 
 // Prints the window size (from the zlib header's CINFO field, or none for
-// pixels stored raw), the RAM to decode into a whole framebuffer (pixels and
-// inflate state; inflating in one call needs no window) and the RAM to decode
-// row by row (window, inflate state and one row). `image` must have passed
-// ParseZeq and `data` hold its file, so a compressed block has its header.
+// pixels stored raw), the RAM to decode into a whole framebuffer (the pixels
+// and the loader's workspace for a whole decode, which needs no window) and
+// the RAM to decode row by row (the loader's stream workspace, window
+// included, and one row). The workspace figures are the loader's own for
+// this host's zlib. `image` must have passed ParseZeq and `data` hold its
+// file, so a compressed block has its zlib header.
 void PrintDecodeMemory(const ZeqImage& image, const uint8_t* data);
 
 }  // namespace zeq2png
