@@ -7,6 +7,7 @@
 #include "in_process_run.h"
 #include "support/png_builder.h"
 #include "support/temp_dir.h"
+#include "support/zeq_files.h"
 
 namespace png2zeq::fault {
 namespace {
@@ -19,8 +20,7 @@ TEST(StrongDeflateAllocations, RefusalEndsWithOutOfMemoryAndFreesEverything) {
     testing::PngRecipe recipe;
     recipe.colourType = 0;
     recipe.samples = {0x80};
-    const std::string input = directory.File("image.png");
-    testing::WriteFile(input, testing::EncodePng(recipe));
+    const std::string input = testing::WritePngInto(directory, "image.png", recipe);
 
     const InProcessRun run =
         RunInProcess({"-best", "-output", directory.File("image.zeq"), input}, refused);
