@@ -31,8 +31,9 @@ if [ ${#wanted[@]} -gt 0 ]; then
   printf 'Types: deb-src\nURIs: %s\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
     "$uri" > "$apt_dir/parts/src.sources"
   options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt_dir/parts"
-           -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-           -o APT::Sandbox::User=root)
+           -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache")
+  # As root, apt would hand the download to its own user, who cannot write here.
+  [ "$(id -u)" -ne 0 ] || options+=(-o APT::Sandbox::User=root)
   [ -n "$(ls "$apt_dir/lists" 2>/dev/null | grep -v partial)" ] || apt-get -qq "${options[@]}" update
   download=$apt_dir/download
   rm -rf "$download" && mkdir -p "$download"
