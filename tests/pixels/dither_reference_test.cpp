@@ -7,6 +7,7 @@
 
 #include "common/heap.h"
 #include "pixel_test_support.h"
+#include "support/temp_dir.h"
 #include "png/png_reader.h"
 #include "reference_dither.h"
 
@@ -69,11 +70,13 @@ bool DecodePhoto(const std::string& path, Samples& samples, uint32_t& width, uin
 
 TEST(DitherReference, PhotographsMatch) {
   const std::string names[] = {"astronaut-1024x768.png", "coffee-rgba-1024x768.png"};
-  bool anyFound = false;
+  if (auto missing = testing::MissingSharedData({"photos/astronaut-1024x768.png",
+                                                 "photos/coffee-rgba-1024x768.png"});
+      !missing.empty()) {
+    GTEST_SKIP() << missing;
+  }
   for (const std::string& name : names) {
     const std::string path = testing::PhotoPath(name);
-    if (!testing::FileExists(path)) continue;
-    anyFound = true;
     SCOPED_TRACE(name);
     Samples source;
     uint32_t width = 0, height = 0;
@@ -86,7 +89,6 @@ TEST(DitherReference, PhotographsMatch) {
     // The photographs really are dithered, not merely reduced.
     EXPECT_NE(product, Transcode565(width, height, colourType, source, false));
   }
-  if (!anyFound) GTEST_SKIP() << "no photographs in " << testing::PhotoPath("");
 }
 
 }  // namespace

@@ -32,4 +32,15 @@ std::string SharedDataDir() {
   return overridden && *overridden ? overridden : PNG2ZEQ_SHARED_DIR;
 }
 
+std::string MissingSharedData(std::initializer_list<const char*> names) {
+  std::string missing;
+  for (const char* name : names) {
+    const std::string path = SharedDataDir() + "/" + name;
+    if (!std::filesystem::exists(path)) missing += (missing.empty() ? "" : ", ") + path;
+  }
+  if (missing.empty()) return missing;
+  return "needs the shared test data (PngSuite and photographs; PNG2ZEQ_SHARED_DIR), missing: " +
+         missing;
+}
+
 }  // namespace png2zeq::testing

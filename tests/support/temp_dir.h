@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace png2zeq::testing {
@@ -24,5 +25,10 @@ class TempDir {
 // Directory of the shared test data (PNG corpus, photographs); the
 // PNG2ZEQ_SHARED_DIR environment variable overrides the built-in location.
 std::string SharedDataDir();
+
+// Empty when every one of `names` (relative to SharedDataDir()) exists;
+// otherwise the reason a test that needs them skips, naming what is missing.
+//   if (auto missing = MissingSharedData({"photos/a.png"}); !missing.empty()) GTEST_SKIP() << missing;
+std::string MissingSharedData(std::initializer_list<const char*> names);
 
 }  // namespace png2zeq::testing
