@@ -1,3 +1,6 @@
 #include "cli/run.h"
+#include "common/platform.h"
 
-int main(int argc, char** argv) { return png2zeq::RunConverter(argc, argv); }
+int main(int argc, char** argv) {
+  return png2zeq::RunWithUtf8Arguments(argc, argv, png2zeq::RunConverter);
+}

@@ -1,11 +1,9 @@
 #include "output/zeq_writer.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 
-#include "common/atomic_output.h"
+#include "common/platform.h"
 
 namespace png2zeq {
 namespace {
@@ -31,19 +29,19 @@ const char* DescribeWriteError(int errorNumber) {
 }
 
 // Writes the header, then the block; prints what failed when verbose.
-ErrorCode WriteHeaderAndBlock(const ConversionJob& job, int fd) {
+ErrorCode WriteHeaderAndBlock(const ConversionJob& job, AtomicOutput* output) {
   uint8_t header[kZeqHeaderSize];
   EncodeZeqHeader(job.header, header);
-  const ssize_t headerWritten = write(fd, header, sizeof header);
-  if (headerWritten != static_cast<ssize_t>(sizeof header)) {
+  const ptrdiff_t headerWritten = WriteAtomicOutput(output, header, sizeof header);
+  if (headerWritten != static_cast<ptrdiff_t>(sizeof header)) {
     if (job.verbose) {
       std::printf("Error writing the header, wrote %u expected %u\n",
                   static_cast<unsigned>(headerWritten), static_cast<unsigned>(sizeof header));
     }
     return ErrorCode::WriteError;
   }
-  const ssize_t blockWritten = write(fd, job.pixels, job.pixelLength);
-  if (blockWritten != static_cast<ssize_t>(job.pixelLength)) {
+  const ptrdiff_t blockWritten = WriteAtomicOutput(output, job.pixels, job.pixelLength);
+  if (blockWritten != static_cast<ptrdiff_t>(job.pixelLength)) {
     const int errorNumber = blockWritten < 0 ? errno : 0;
     if (job.verbose) {
       std::printf("Error writing the image, %s", DescribeWriteError(errorNumber));
@@ -59,10 +57,10 @@ ErrorCode WriteOutputFile(ConversionJob& job) {
   if (job.verbose) std::printf("Output file \"%s\"\n", job.outputPath);
 
   AtomicOutput output;
-  if (!OpenAtomicOutput(job.outputPath, job.inputPath, &output)) return ErrorCode::CreateZEQFailed;
+  if (!OpenAtomicOutput(job.outputPath, {job.inputPath}, &output)) return ErrorCode::CreateZEQFailed;
 
   job.header.magic = kZeqMagic;
-  const ErrorCode result = WriteHeaderAndBlock(job, output.fd);
+  const ErrorCode result = WriteHeaderAndBlock(job, &output);
   if (result != ErrorCode::OK) return result;  // the destination stays as it was
   return CommitAtomicOutput(&output) ? ErrorCode::OK : ErrorCode::WriteError;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "common/heap.h"
-#include "common/input_file.h"
+#include "common/platform.h"
 
 namespace png2zeq {
 namespace {

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "common/atomic_output.h"
+#include "common/platform.h"
 #include "common/heap.h"
 #include "output/output_checks.h"
 #include "support/temp_dir.h"
@@ -300,7 +300,7 @@ TEST(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal) {
     if (child == 0) {
       signal(signalNumber, SIG_DFL);  // as a run started from a shell has it
       AtomicOutput output;
-      if (OpenAtomicOutput(dir.File("out.zeq").c_str(), nullptr, &output)) raise(signalNumber);
+      if (OpenAtomicOutput(dir.File("out.zeq").c_str(), {}, &output)) raise(signalNumber);
       _exit(1);
     }
     int status = 0;

@@ -1,3 +1,6 @@
+#include "common/platform.h"
 #include "zeq2png/run.h"
 
-int main(int argc, char** argv) { return zeq2png::RunZeq2Png(argc, argv); }
+int main(int argc, char** argv) {
+  return png2zeq::RunWithUtf8Arguments(argc, argv, zeq2png::RunZeq2Png);
+}

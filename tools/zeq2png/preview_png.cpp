@@ -1,12 +1,11 @@
 #include "zeq2png/preview_png.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "common/atomic_output.h"
+#include "common/platform.h"
 
 namespace zeq2png {
 namespace {
@@ -88,12 +87,12 @@ ZeqResult EncodePreviewPng(const PreviewImage& preview, EncodedPng* png) {
 }
 
 ZeqResult WriteWholeFile(const char* path, const uint8_t* data, size_t size,
-                         const char* inputPath) {
+                         std::initializer_list<const char*> inputs) {
   png2zeq::AtomicOutput output;
-  if (!png2zeq::OpenAtomicOutput(path, inputPath, &output)) return ZeqResult::CreatePNGFailed;
+  if (!png2zeq::OpenAtomicOutput(path, inputs, &output)) return ZeqResult::CreatePNGFailed;
   size_t written = 0;
   while (written < size) {
-    const ssize_t count = write(output.fd, data + written, size - written);
+    const ptrdiff_t count = png2zeq::WriteAtomicOutput(&output, data + written, size - written);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) break;
     written += static_cast<size_t>(count);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "zeq2png/owned_block.h"
 #include "zeq2png/preview_pixels.h"
@@ -25,9 +26,10 @@ ZeqResult EncodePreviewPng(const PreviewImage& preview, EncodedPng* png);
 // Writes the `size` bytes at `data` to the file at `path`: a regular file
 // by way of a temporary renamed into place once complete, so an existing
 // preview is replaced whole or not at all. Returns OK, CreatePNGFailed when
-// the file cannot be opened or is the file at `inputPath` (nullptr: no such
-// check), or WritePNGFailed when it was not written whole.
+// the file cannot be opened or is one of the files at `inputs` (the ZEQ file
+// and the PNG compared with; null entries are skipped), or WritePNGFailed
+// when it was not written whole.
 ZeqResult WriteWholeFile(const char* path, const uint8_t* data, size_t size,
-                         const char* inputPath = nullptr);
+                         std::initializer_list<const char*> inputs = {});
 
 }  // namespace zeq2png

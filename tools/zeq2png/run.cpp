@@ -19,15 +19,16 @@ namespace {
 // Shown in the usage text when the system passed no program name at all.
 constexpr const char* kFallbackProgramName = "zeq2png";
 
-// Encodes the preview and writes it to `previewPath`, which must not be the
-// input file.
+// Encodes the preview and writes it to `previewPath`, which must be neither
+// the input file nor the PNG compared with.
 ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath,
                        const Zeq2PngOptions& options) {
   EncodedPng png;
   const ZeqResult encoded = EncodePreviewPng(preview, &png);
   if (encoded != ZeqResult::OK) return encoded;
   if (options.verbose) std::printf("Preview file \"%s\", %zu bytes\n", previewPath, png.used);
-  return WriteWholeFile(previewPath, png.block.data, png.used, options.inputPath);
+  return WriteWholeFile(previewPath, png.block.data, png.used,
+                        {options.inputPath, options.comparePath});
 }
 
 // Reads and checks the input, then reports, compares and writes the preview

@@ -1,11 +1,10 @@
 #include "zeq2png/zeq_file.h"
 
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cstdio>
 
-#include "common/input_file.h"
+#include "common/platform.h"
 #include "common/zeq_format.h"
 
 namespace zeq2png {
@@ -40,16 +39,16 @@ ZeqResult ReadZeqFile(const char* path, OwnedBlock* contents) {
   InputFile input;
   input.file = png2zeq::OpenInputFile(path);
   if (input.file == nullptr) return ZeqResult::OpenInputFileFailed;
-  struct stat status;
-  if (fstat(fileno(input.file), &status) != 0) return ZeqResult::OpenInputFileFailed;
-  // A pipe or device reports no size; read it up to the limit all the same.
-  const bool sized = S_ISREG(status.st_mode);
-  if (sized && static_cast<uint64_t>(status.st_size) > MaxZeqFileSize()) {
-    return ZeqResult::ZEQFileTooLarge;
+  bool sized = false;
+  uint64_t fileSize = 0;
+  if (!png2zeq::InspectInputFile(input.file, &sized, &fileSize)) {
+    return ZeqResult::OpenInputFileFailed;
   }
+  // A pipe or device reports no size; read it up to the limit all the same.
+  if (sized && fileSize > MaxZeqFileSize()) return ZeqResult::ZEQFileTooLarge;
 
   // One byte beyond the limit shows that an unsized input is too long.
-  const size_t capacity = sized ? static_cast<size_t>(status.st_size) : MaxZeqFileSize() + 1;
+  const size_t capacity = sized ? static_cast<size_t>(fileSize) : MaxZeqFileSize() + 1;
   OwnedBlock block;
   if (!block.Allocate(capacity)) return ZeqResult::OutOfMemory;
   size_t used = 0;
