@@ -108,11 +108,10 @@ struct ExpectedOutput {
 };
 
 ExpectedOutput ModelDerivation(const char* inputPath, const char* outputPath) {
-  // An input path too long to split is refused even when its name is not
-  // needed, so that such an input is never opened.
-  const PathModel input = ModelPath(inputPath);
+  // With -output the input's drive and directory play no part, and its name
+  // only when the -output value names a directory.
   ExpectedOutput expected{};
-  if (!input.fits) return expected;
+  const PathModel input = ModelPath(inputPath);
   std::string place = input.driveAndDirectory;
   if (outputPath != nullptr) {
     const PathModel output = ModelPath(outputPath);
@@ -123,6 +122,9 @@ ExpectedOutput ModelDerivation(const char* inputPath, const char* outputPath) {
       return expected;
     }
     place = output.driveAndDirectory;
+    if (input.name.size() > 255) return expected;
+  } else if (!input.fits) {
+    return expected;
   }
   expected.derivedName = place + input.name + ".zeq";
   expected.succeeds = expected.derivedName.size() <= 259;

@@ -11,10 +11,6 @@ constexpr const char* kZeqExtension = "zeq";
 }  // namespace
 
 ErrorCode DeriveOutputPath(ConversionJob& job) {
-  // An input path too long to split is refused whether or not its name is
-  // needed, so such an input is never opened.
-  PathParts input;
-  if (!SplitPath(job.inputPath, input)) return ErrorCode::GeneralFailure;
   if (!DeriveSiblingPath(job.inputPath, job.outputPath, kZeqExtension, job.derivedName,
                          &job.outputPath)) {
     return ErrorCode::GeneralFailure;

@@ -25,35 +25,48 @@ bool Append(char* out, size_t outSize, size_t* used, const char* text) {
   return true;
 }
 
+// Where a path's parts begin: the directory after the drive, the file name
+// after the last separator, the extension at the last dot after that.
+struct Cuts {
+  const char* directory;
+  const char* fileName;
+  const char* extension;
+};
+
+Cuts CutPath(const char* path) {
+  Cuts cuts{path, path, nullptr};
+  if (path[0] != '\0' && path[1] == ':') cuts.directory = cuts.fileName = path + 2;
+  const char* end = cuts.directory;
+  for (; *end != '\0'; ++end) {
+    if (IsSeparator(*end)) {
+      cuts.fileName = end + 1;
+      cuts.extension = nullptr;  // only a dot after the directory starts the extension
+    } else if (*end == '.') {
+      cuts.extension = end;
+    }
+  }
+  if (cuts.extension == nullptr) cuts.extension = end;
+  return cuts;
+}
+
 }  // namespace
 
 bool SplitPath(const char* path, PathParts& parts) {
-  const char* cursor = path;
-  if (path[0] != '\0' && path[1] == ':') {
-    CopyPart(path, path + 2, parts.drive, kDriveSize);
-    cursor = path + 2;
-  } else {
-    parts.drive[0] = '\0';
+  const Cuts cuts = CutPath(path);
+  if (!CopyPart(path, cuts.directory, parts.drive, kDriveSize) ||
+      !CopyPart(cuts.directory, cuts.fileName, parts.directory, kDirectorySize) ||
+      !CopyPart(cuts.fileName, cuts.extension, parts.fileName, kFileNameSize)) {
+    return false;
   }
-
-  const char* lastSeparator = nullptr;
-  const char* lastDot = nullptr;
-  const char* end = cursor;
-  for (; *end != '\0'; ++end) {
-    if (IsSeparator(*end)) {
-      lastSeparator = end;
-      lastDot = nullptr;  // only a dot after the directory starts the extension
-    } else if (*end == '.') {
-      lastDot = end;
-    }
-  }
-
-  const char* nameStart = lastSeparator ? lastSeparator + 1 : cursor;
-  const char* nameEnd = lastDot ? lastDot : end;
-  if (!CopyPart(cursor, nameStart, parts.directory, kDirectorySize)) return false;
-  if (!CopyPart(nameStart, nameEnd, parts.fileName, kFileNameSize)) return false;
-  parts.extension = nameEnd;
+  parts.extension = cuts.extension;
   return true;
+}
+
+bool SplitFileName(const char* path, PathParts& parts) {
+  const Cuts cuts = CutPath(path);
+  parts.drive[0] = parts.directory[0] = '\0';
+  parts.extension = cuts.extension;
+  return CopyPart(cuts.fileName, cuts.extension, parts.fileName, kFileNameSize);
 }
 
 bool JoinPath(char* out, size_t outSize, const char* drive, const char* directory,

@@ -30,6 +30,11 @@ struct PathParts {
 // directory or the file name has more than 255 characters.
 bool SplitPath(const char* path, PathParts& parts);
 
+// Splits `path` as SplitPath does but keeps only its file name and
+// extension, leaving drive and directory empty whatever their length.
+// Returns false when the file name has more than 255 characters.
+bool SplitFileName(const char* path, PathParts& parts);
+
 // Joins drive, directory (a separator is added when it lacks one), file name
 // and extension ('.' is added when it lacks one) into `out` of `outSize`
 // bytes. Returns false, leaving `out` empty, when the result does not fit.

@@ -13,7 +13,11 @@ bool DeriveSiblingPath(const char* inputPath, const char* outputPath, const char
       return true;
     }
   }
-  if (!SplitPath(inputPath, input)) return false;
+  // Into an -output directory only the input's file name goes, so neither
+  // its drive nor its directory (however long) plays a part.
+  if (!(outputPath != nullptr ? SplitFileName(inputPath, input) : SplitPath(inputPath, input))) {
+    return false;
+  }
   const PathParts& place = outputPath != nullptr ? output : input;
   if (!JoinPath(buffer, sizeof buffer, place.drive, place.directory, input.fileName, extension)) {
     return false;

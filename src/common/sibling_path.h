@@ -10,7 +10,8 @@ namespace png2zeq {
 // one without (ending in a separator) names the directory for the input's
 // file name with `extension`; no -output puts that name beside the input. A
 // derived name is built in `buffer`. The input path is split only when its
-// name is needed. Returns false, leaving `*resultPath` unchanged, when a part or the joined
+// name is needed, and only its file name when -output names a directory.
+// Returns false, leaving `*resultPath` unchanged, when a part or the joined
 // name is too long; otherwise true with `*resultPath` set.
 bool DeriveSiblingPath(const char* inputPath, const char* outputPath, const char* extension,
                        char (&buffer)[kJoinedPathSize], const char** resultPath);
