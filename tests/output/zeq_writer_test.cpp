@@ -293,12 +293,15 @@ TEST(ZeqWriter, PrintsNothingWithoutVerbose) {
 }
 
 TEST(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal) {
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM,
+                                 SIGVTALRM, SIGPROF, SIGXCPU}) {
     TempDir dir;
     testing::WriteFile(dir.File("out.zeq"), kOnePixelRgb565File);
     const pid_t child = fork();
     if (child == 0) {
       signal(signalNumber, SIG_DFL);  // as a run started from a shell has it
+      const rlimit noCore = {0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
       AtomicOutput output;
       if (OpenAtomicOutput(dir.File("out.zeq").c_str(), {}, &output)) raise(signalNumber);
       _exit(1);
