@@ -7,7 +7,6 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -17,104 +16,90 @@
 namespace png2zeq {
 namespace {
 
-using testing::TempDir;
-
-// What every case starts from, in its own directory: a.png, ref.zeq (its
-// conversion), and orig.png and old.zeq, copies of both that no case may
-// change. $P is the converter, $Z zeq2png.
+// Each case starts in a directory of its own, readable by every user, with
+// a.png, ref.zeq (its conversion), and orig.png and old.zeq, copies that no
+// case may change; $P is the converter, $Z zeq2png. A changed copy or a
+// temporary left behind replaces the case's status.
 constexpr const char* kPrelude =
     R"(P=$0 Z=$1; "$P" -o ref.zeq a.png >/dev/null && cp a.png orig.png && cp ref.zeq old.zeq || exit 90
 )";
-// Keeps the case's status unless a kept file changed or a temporary is left.
 constexpr const char* kEpilogue = R"sh(
 s=$?; cmp -s a.png orig.png && cmp -s ref.zeq old.zeq || s=98
 [ -z "$(find . -name '.*.tmp')" ] || s=97; exit $s)sh";
 
 struct ShellCase {
-  const char* name;
-  const char* script;  // in a subshell, after the prelude
-  int status;          // of the script, when nothing was changed or left behind
+  const char* script;  // run in a subshell after the prelude
+  int status;
 };
 
-// Runs each case in a fresh directory readable by every user.
 void ExpectShellCases(std::initializer_list<ShellCase> cases) {
   for (const ShellCase& c : cases) {
-    TempDir dir;
+    testing::TempDir dir;
     chmod(dir.path().c_str(), 0755);
     testing::PngRecipe recipe;
     recipe.width = recipe.height = 8;
-    recipe.samples.resize(8 * 8 * 3);
-    for (size_t i = 0; i < recipe.samples.size(); ++i) recipe.samples[i] = (i * 29) & 0xFF;
+    for (int i = 0; i < 8 * 8 * 3; ++i) recipe.samples.push_back(static_cast<uint8_t>(i * 29));
     chmod(testing::WritePngInto(dir, "a.png", recipe).c_str(), 0644);
-    const std::string script = std::string(kPrelude) + "(" + c.script + ")" + kEpilogue;
-    const auto run = testing::RunProcess("/bin/sh", {"-c", script, PNG2ZEQ_EXECUTABLE, ZEQ2PNG_EXECUTABLE}, dir.path());
-    EXPECT_EQ(run.exitStatus, c.status) << c.name << "\n" << run.output << run.errors;
+    const auto run = testing::RunProcess(
+        "/bin/sh", {"-c", std::string(kPrelude) + "(" + c.script + ")" + kEpilogue,
+                    PNG2ZEQ_EXECUTABLE, ZEQ2PNG_EXECUTABLE}, dir.path());
+    EXPECT_EQ(run.exitStatus, c.status) << c.script << "\n" << run.output << run.errors;
   }
 }
 
-// An output that names one of the process's descriptors is written through
-// it: >> appends, and runs into one redirection follow each other.
+// A name for one of the run's descriptors is written through it: >>
+// appends, and runs into one redirection follow each other.
 TEST(OutputEdges, StandardOutputIsWrittenToNeverReplaced) {
   ExpectShellCases({
-      {">>", R"(printf old > out; "$P" -o /dev/stdout a.png >> out; printf old | cat - ref.zeq | cmp - out)", 0},
-      {"two runs", R"({ "$P" -o /dev/stdout a.png; "$P" -u -o /dev/stdout a.png; } > out
-                      "$P" -u -o u.zeq a.png; cat ref.zeq u.zeq | cmp - out)", 0},
-      {"/dev/fd", R"(printf old > out; "$P" -o /dev/fd/3 a.png 3>> out; printf old | cat - ref.zeq | cmp - out)", 0},
-      {"/proc/self/fd", R"(printf old > out; "$P" -o /proc/self/fd/3 a.png 3>> out
-                           printf old | cat - ref.zeq | cmp - out)", 0},
-      {"zeq2png", R"("$Z" -o p.png ref.zeq; printf old > out; "$Z" -o /dev/stdout ref.zeq >> out
-                     printf old | cat - p.png | cmp - out)", 0},
+      {R"(echo > out; "$P" -o /dev/stdout a.png >> out; echo | cat - ref.zeq | cmp - out)", 0},
+      {R"({ "$P" -o /dev/stdout a.png; "$P" -u -o /dev/stdout a.png; } > out
+          "$P" -u -o u.zeq a.png; cat ref.zeq u.zeq | cmp - out)", 0},
+      {R"(echo > out; "$P" -o /dev/fd/3 a.png 3>> out; echo | cat - ref.zeq | cmp - out)", 0},
+      {R"(echo > out; "$P" -o /proc/self/fd/3 a.png 3>> out; echo | cat - ref.zeq | cmp - out)", 0},
+      {R"("$Z" -o p.png ref.zeq; echo > out; "$Z" -o /dev/stdout ref.zeq >> out
+          echo | cat - p.png | cmp - out)", 0},
   });
 }
 
 TEST(OutputEdges, ThePngComparedWithIsNeverThePreview) {
   ExpectShellCases({
-      {"-o the original", R"("$Z" -compare orig.png -o orig.png ref.zeq)", 23},
-      {"the default preview name", R"(cp a.png x.preview.png && cp ref.zeq x.zeq || exit 90
-                                      "$Z" -compare x.preview.png x.zeq; s=$?; cmp a.png x.preview.png && exit $s)", 23},
-      {"a hard link", R"(ln orig.png hard.png; "$Z" -compare orig.png -o hard.png ref.zeq
-                         s=$?; cmp a.png hard.png && exit $s)", 23},
+      {R"("$Z" -compare orig.png -o orig.png ref.zeq)", 23},
+      {R"(cp a.png x.preview.png; cp ref.zeq x.zeq; "$Z" -compare x.preview.png x.zeq
+          s=$?; cmp a.png x.preview.png && exit $s)", 23},
+      {R"(ln orig.png hard.png; "$Z" -compare orig.png -o hard.png ref.zeq
+          s=$?; cmp a.png hard.png && exit $s)", 23},
   });
 }
 
 TEST(OutputEdges, AFileSizeLimitIsAWriteError) {
-  ExpectShellCases({
-      {"png2zeq", R"(ulimit -f 0; "$P" -o old.zeq a.png)", 11},
-      {"zeq2png", R"(ulimit -f 0; "$Z" -o orig.png old.zeq)", 24},
-  });
+  ExpectShellCases({{R"(ulimit -f 0; "$P" -o old.zeq a.png)", 11},
+                    {R"(ulimit -f 0; "$Z" -o orig.png old.zeq)", 24}});
 }
 
-// With -o, how long the input's directory is plays no part.
 TEST(OutputEdges, OutputOptionIgnoresTheInputsDirectory) {
-  ExpectShellCases({
-      {"png2zeq", R"(L=$(printf %0150d/%0150d 0 0); mkdir -p "$L" sub && cp a.png ref.zeq "$L" &&
-                     "$P" -o x.zeq "$PWD/$L/a.png" && "$P" -o sub/ "$PWD/$L/a.png" &&
-                     cmp x.zeq ref.zeq && cmp sub/a.zeq ref.zeq && "$Z" -o y.png "$PWD/$L/ref.zeq")", 0},
-  });
+  ExpectShellCases({{R"(L=$PWD/$(printf %0150d/%0150d 0 0); mkdir -p "$L" sub; cp a.png ref.zeq "$L"
+                        "$P" -o x.zeq "$L/a.png" && "$P" -o sub/ "$L/a.png" && "$Z" -o y.png "$L/ref.zeq" &&
+                        cmp x.zeq ref.zeq && cmp sub/a.zeq ref.zeq)", 0}});
 }
 
 // Another user's file in a sticky directory may be written but not
 // replaced: refused when opened, as any file that cannot be replaced.
 TEST(OutputEdges, AFileTheUserMayNotReplaceIsRefused) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two other users";
-  ExpectShellCases({
-      {"sticky directory", R"(mkdir -m 1777 st && cp ref.zeq st/o.zeq && chown 65534 st/o.zeq &&
-                              chmod 666 st/o.zeq || exit 90
-                              setpriv --reuid=65533 --regid=65533 --clear-groups "$P" -o st/o.zeq a.png
-                              s=$?; cmp ref.zeq st/o.zeq && exit $s)", 13},
-  });
+  ExpectShellCases({{R"(mkdir -m 1777 st; cp ref.zeq st/o.zeq; chown 65534 st/o.zeq; chmod 666 st/o.zeq
+                        setpriv --reuid=65533 --regid=65533 --clear-groups "$P" -o st/o.zeq a.png
+                        s=$?; cmp ref.zeq st/o.zeq && exit $s)", 13}});
 }
 
 // A replaced file keeps its access control list and extended attributes,
-// so no group is given access it did not have.
+// so no group gains access it did not have.
 TEST(OutputEdges, ReplacingKeepsTheAccessControlList) {
-  TempDir dir;
+  testing::TempDir dir;
   const std::string output = dir.File("a.zeq");
   testing::WriteFile(output, {'o', 'l', 'd'});
   chmod(output.c_str(), 0640);
-  // user::rw- user:65534:rw- group::r-- mask::rw- other::---, in the kernel's layout.
-  const uint32_t acl[] = {2, 0x00060001, ~0u, 0x00060002, 65534, 0x00040004, ~0u,
-                          0x00060010, ~0u, 0x00000020, ~0u};
+  // user::rw- user:65534:rw- group::r-- mask::rw- other::---, as the kernel lays it out.
+  const uint32_t acl[] = {2, 0x60001, ~0u, 0x60002, 65534, 0x40004, ~0u, 0x60010, ~0u, 0x20, ~0u};
   if (setxattr(output.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) != 0 ||
       setxattr(output.c_str(), "user.note", "kept", 4, 0) != 0) {
     GTEST_SKIP() << "no access control lists in " << dir.path();

@@ -21,6 +21,7 @@ namespace {
 constexpr size_t kMostAttributeBytes = 65536;
 char gAttributeNames[kMostAttributeBytes];
 char gAttributeValue[kMostAttributeBytes];
+char gTemporaryValue[kMostAttributeBytes];
 
 ssize_t ListAttributes(int fd, char* names, size_t size) {
 #ifdef __APPLE__
@@ -47,16 +48,21 @@ int SetAttribute(int fd, const char* name, const void* value, size_t size) {
 }
 
 // Copies every extended attribute of `fromFd` (the access control list is
-// one) onto `toFd`; false when one cannot be read or set.
+// one) onto `toFd`; false when one cannot be read or set. One the temporary
+// already has with the same value (a security label it got on creation) is
+// not set again, since that may need a privilege.
 bool CopyExtendedAttributes(int fromFd, int toFd) {
   const ssize_t listed = ListAttributes(fromFd, gAttributeNames, sizeof gAttributeNames);
   if (listed < 0) return errno == ENOTSUP;  // the file system keeps none
   for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(gAttributeNames + at)) + 1) {
     const char* name = gAttributeNames + at;
     const ssize_t size = GetAttribute(fromFd, name, gAttributeValue, sizeof gAttributeValue);
-    if (size < 0 || SetAttribute(toFd, name, gAttributeValue, static_cast<size_t>(size)) != 0) {
-      return false;
+    if (size < 0) return false;
+    const ssize_t present = GetAttribute(toFd, name, gTemporaryValue, sizeof gTemporaryValue);
+    if (present == size && std::memcmp(gTemporaryValue, gAttributeValue, static_cast<size_t>(size)) == 0) {
+      continue;
     }
+    if (SetAttribute(toFd, name, gAttributeValue, static_cast<size_t>(size)) != 0) return false;
   }
   return true;
 }
