@@ -324,12 +324,15 @@ static zeq_status fail_stream(zeq_stream *stream, zeq_status error) {
   return fail(stream, after_size_check(stream->read, stream->context, stream->block_left, error));
 }
 
-/* Gives zlib the next piece of the block. Returns false when the source ends
-   early, which makes the file shorter than its header says. */
+/* Gives zlib the next piece of the block, as much as the input buffer takes:
+   zlib's fast path needs a few bytes at hand, so a source that reads little
+   at a time (a byte, say) would otherwise keep it on its slow path. Returns
+   false when the source ends early, which makes the file shorter than its
+   header says. */
 static bool refill(zeq_stream *stream) {
   const size_t want = stream->block_left < INPUT_BYTES ? stream->block_left : INPUT_BYTES;
-  const size_t got = stream->read(stream->context, stream->input, want);
-  if (got == 0 || got > want) return false;
+  const size_t got = read_fully(stream->read, stream->context, stream->input, want);
+  if (got == 0) return false;
   stream->block_left -= (uint32_t)got;
   stream->inflater.next_in = stream->input;
   stream->inflater.avail_in = (uInt)got;
