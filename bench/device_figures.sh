@@ -62,7 +62,7 @@ awk '
   function add(section, size, file,   part, kind) {
     if (file ~ /libzeq_loader\.a/) part = "loader"
     else if (file ~ /libzlib_inflate\.a/) part = "zlib inflate"
-    else if (file ~ /lib(c|gcc)\.a/) part = "C library"
+    else if (file ~ /libc\.a\(lib_a-mem(cpy|set)\.o\)/) part = "memcpy+memset"
     else return
     if (section ~ /^\.text/) kind = "text"
     else if (section ~ /^\.rodata/) kind = "rodata"
@@ -70,7 +70,6 @@ awk '
     else if (section ~ /^(\.bss|COMMON)/) kind = "bss"
     else return
     bytes[part, kind] += hex(size)
-    if (part == "C library" && kind == "text") { sub(/.*\(/, "", file); sub(/\)$/, "", file); members[file] = 1 }
   }
   /^Linker script and memory map/ { mapped = 1; next }
   !mapped { next }
@@ -80,11 +79,9 @@ awk '
   { pending = "" }
   END {
     printf "%-13s %6s %7s %5s %5s\n", "", "text", "rodata", "data", "bss"
-    split("loader|zlib inflate|C library", parts, "|")
+    split("loader|zlib inflate|memcpy+memset", parts, "|")
     for (i = 1; i <= 3; ++i) printf "%-13s %6d %7d %5d %5d\n", parts[i], bytes[parts[i], "text"],
       bytes[parts[i], "rodata"], bytes[parts[i], "data"], bytes[parts[i], "bss"]
-    list = ""; for (member in members) list = list " " member
-    print "(C library:" list ")"
   }' "$firmware/firmware.map"
 
 echo "== Cortex-M4: workspace =="
