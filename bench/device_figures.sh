@@ -35,7 +35,8 @@ echo "== workspace on this host ($(uname -m), zlib $(pkg-config --modversion zli
 "$work/host"
 
 for tool in arm-none-eabi-gcc qemu-system-arm; do
-  command -v $tool >/dev/null || { echo "no $tool (PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh)"; exit 1; }
+  command -v $tool >/dev/null ||
+    { echo "no $tool (PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh)"; exit 1; }
 done
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 package_dir=$(dirname "$(find "$work/prefix" -name png2zeqConfig.cmake)")
@@ -56,7 +57,8 @@ echo "== Cortex-M4, -Os ($(arm-none-eabi-gcc -dumpversion)): bytes linked =="
 awk '
   function hex(text,   value, i) {
     value = 0
-    for (i = 3; i <= length(text); ++i) value = value * 16 + index("0123456789abcdef", substr(tolower(text), i, 1)) - 1
+    for (i = 3; i <= length(text); ++i)
+      value = value * 16 + index("0123456789abcdef", substr(tolower(text), i, 1)) - 1
     return value
   }
   function add(section, size, file,   part, kind) {
@@ -93,7 +95,9 @@ echo "== Cortex-M4: worst-case stack, bytes (the deepest path) =="
 arm-none-eabi-objdump -d "$firmware/firmware.elf" | awk '
   /^[0-9a-f]+ <[^>]+>:$/ { name = substr($2, 2, length($2) - 3); frame[name] = 0; at = 0; next }
   name == "" || ++at > 4 { next }
-  /\tpush\t\{/ { registers = $0; sub(/.*\{/, "", registers); frame[name] += 4 * split(registers, list, ",") }
+  /\tpush\t\{/ {
+    registers = $0; sub(/.*\{/, "", registers); frame[name] += 4 * split(registers, list, ",")
+  }
   /\tsub\tsp, #[0-9]+/ { room = $0; sub(/.*#/, "", room); frame[name] += room + 0 }
   END { for (name in frame) print "disassembly", name, frame[name] }' >"$work/library_frames"
 # Nodes carry a function's own frame, edges its calls. zlib calls the
@@ -109,7 +113,9 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   /^edge:/ {
     match($0, /sourcename: "[^"]*"/); source = substr($0, RSTART + 13, RLENGTH - 14)
     match($0, /targetname: "[^"]*"/); target = substr($0, RSTART + 13, RLENGTH - 14)
-    if (!((source, target) in seen)) { seen[source, target] = 1; calls[source] = calls[source] SUBSEP target }
+    if (!((source, target) in seen)) {
+      seen[source, target] = 1; calls[source] = calls[source] SUBSEP target
+    }
   }
   function short(title) { sub(/.*:/, "", title); return title }
   function deepest(title,   best, path, n, list, i, depth, t) {
@@ -120,18 +126,23 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
       }
       route[title] = "(indirect) " path; return memo[title] = best
     }
-    if (!(title in frame) && title in library) { frame[title] = library[title]; disassembled[title] = 1 }
+    if (!(title in frame) && title in library) {
+      frame[title] = library[title]; disassembled[title] = 1
+    }
     if (!(title in frame)) unknown[title] = 1
     n = split(calls[title], list, SUBSEP)
     for (i = 2; i <= n; ++i) {
-      depth = deepest(list[i]); if (depth > best || path == "") { best = depth; path = route[list[i]] }
+      depth = deepest(list[i])
+      if (depth > best || path == "") { best = depth; path = route[list[i]] }
     }
     route[title] = short(title) (path == "" ? "" : " > " path)
     return memo[title] = frame[title] + best
   }
   END {
-    split("zeq_parse_header zeq_workspace_size zeq_decode zeq_stream_open zeq_stream_rows zeq_stream_finish", entries, " ")
-    for (i = 1; i <= 6; ++i) printf "%-19s %4d  %s\n", entries[i], deepest(entries[i]), route[entries[i]]
+    n = split("zeq_parse_header zeq_workspace_size zeq_decode zeq_stream_open zeq_stream_rows " \
+              "zeq_stream_finish", entries, " ")
+    for (i = 1; i <= n; ++i)
+      printf "%-19s %4d  %s\n", entries[i], deepest(entries[i]), route[entries[i]]
     for (name in disassembled) printf "(%s: %d bytes, from the disassembly)\n", name, frame[name]
     for (name in unknown) print "(" name ": unknown, not counted)"
     for (name in dynamic) print "(" name ": dynamic stack)"
@@ -140,7 +151,8 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
 echo "== Cortex-M4: instructions per decode (qemu -icount shift=0; streams read 1 byte per call) =="
 printf '%-10s %7s %-7s %14s %16s\n' image bytes method "newlib memcpy" "TRAP_UNALIGNED"
 # Lines "<image> <method> checksum <hex> instructions <count>", side by side.
-paste -d' ' "$work/OFF.out" "$work/ON.out" | while read -r image method word _ _ instructions _ _ _ _ _ trapped; do
+paste -d' ' "$work/OFF.out" "$work/ON.out" |
+while read -r image method word _ _ instructions _ _ _ _ _ trapped; do
   [[ $word == checksum ]] || continue
   size=$(stat -c %s "$firmware/png2zeq/firmware/$image.zeq")
   printf '%-10s %7d %-7s %14d %16d\n' "$image" "$size" "$method" "$instructions" "$trapped"

@@ -130,13 +130,14 @@ static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call,
   zeq_stream *stream;
   zeq_info info;
   zeq_status status;
-  uint32_t row, count, start = timing_now();
+  uint32_t row, count, row_bytes, start = timing_now();
   cursor.next = image->bytes;
   cursor.end = image->bytes + *image->size;
   status = zeq_stream_open(&stream, read_one_byte, &cursor, AT_ODD_ADDRESS(workspace),
                            ODD_SIZE(workspace), &info);
   *ticks += timing_ticks_since(start);
-  if (status == ZEQ_OK && info.width * info.bytes_per_pixel * rows_per_call > ODD_SIZE(rows)) {
+  row_bytes = info.width * info.bytes_per_pixel;
+  if (status == ZEQ_OK && row_bytes * rows_per_call > ODD_SIZE(rows)) {
     return ZEQ_E_BAD_CALL; /* wider than this firmware's row buffer */
   }
   for (row = 0; status == ZEQ_OK && row < info.height; row += count) {
@@ -145,7 +146,7 @@ static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call,
     status = zeq_stream_rows(stream, AT_ODD_ADDRESS(rows), count);
     *ticks += timing_ticks_since(start);
     if (status == ZEQ_OK) {
-      *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(rows), count * info.width * info.bytes_per_pixel);
+      *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(rows), count * row_bytes);
     }
   }
   if (status == ZEQ_OK) {
