@@ -12,6 +12,8 @@
 #include <string.h>
 #include <zlib.h>
 
+#include "zeq_loader.h" /* the format's facts */
+
 static void put32(uint8_t *p, uint32_t v) {
   p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); p[2] = (uint8_t)(v >> 16); p[3] = (uint8_t)(v >> 24);
 }
@@ -50,7 +52,7 @@ int main(int argc, char **argv) {
   png_infop info = png_create_info_struct(png);
   if (in == NULL || png == NULL || info == NULL || setjmp(png_jmpbuf(png))) return 5;
   png_init_io(png, in);
-  png_set_user_limits(png, 1024, 768);
+  png_set_user_limits(png, ZEQ_MAX_WIDTH, ZEQ_MAX_HEIGHT);
   png_read_png(png, info, PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_STRIP_16, NULL);
   const uint32_t width = png_get_image_width(png, info), height = png_get_image_height(png, info);
   const int channels = png_get_channels(png, info);
@@ -74,16 +76,16 @@ int main(int argc, char **argv) {
   memset(&zs, 0, sizeof zs);
   if (deflateInit(&zs, 6) != Z_OK) return 10;
   const uLong bound = deflateBound(&zs, raw);
-  uint8_t *out = malloc(24 + bound);
+  uint8_t *out = malloc(ZEQ_HEADER_SIZE + bound);
   zs.next_in = pixels; zs.avail_in = raw;
-  zs.next_out = out + 24; zs.avail_out = (uInt)bound;
+  zs.next_out = out + ZEQ_HEADER_SIZE; zs.avail_out = (uInt)bound;
   if (deflate(&zs, Z_FINISH) != Z_STREAM_END) return 10;
   const uint32_t packed = (uint32_t)zs.total_out;
   deflateEnd(&zs);
-  put32(out, 0x0B5E0B5E); put32(out + 4, channels == 4 ? 0x8565 : 0x0565);
+  put32(out, ZEQ_MAGIC); put32(out + 4, channels == 4 ? ZEQ_FORMAT_RGBA5658 : ZEQ_FORMAT_RGB565);
   put32(out + 8, width); put32(out + 12, height); put32(out + 16, raw); put32(out + 20, packed);
   FILE *file = fopen(argv[2], "wb");
-  if (file == NULL || fwrite(out, 1, 24 + packed, file) != 24 + packed) return 11;
+  if (file == NULL || fwrite(out, 1, ZEQ_HEADER_SIZE + packed, file) != ZEQ_HEADER_SIZE + packed) return 11;
   free(out);
   free(pixels);
   return fclose(file) != 0 ? 11 : 0;

@@ -16,7 +16,7 @@ photos=${PNG2ZEQ_SHARED_DIR:-$here/../../shared}/photos
 
 work=$(mktemp -d /tmp/png2zeq-startup-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-cc -O2 -o "$work/c_baseline" "$here/c_baseline.c" $(pkg-config --cflags --libs libpng zlib)
+cc -O2 -I"$here/../loader" -o "$work/c_baseline" "$here/c_baseline.c" $(pkg-config --cflags --libs libpng zlib)
 cc -O2 -o "$work/cpu_time" "$here/cpu_time.c"
 "$work/c_baseline" -make-icon 96 "$work/icon.png"
 

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ZeqResult reader = zeq2png::ParseZeq(size != 0 ? data : nullptr, size, &image);
 
   zeq_info info{};
-  zeq_parse_header(data, std::min<size_t>(size, 26), &info);
+  zeq_parse_header(data, std::min<size_t>(size, ZEQ_PROBE_SIZE), &info);
   const bool headerValid = reader == ZeqResult::OK || reader >= ZeqResult::ZEQFileSizeMismatch;
   Bytes pixels(headerValid ? info.raw_length : 0);
   Bytes workspace(zeq_workspace_size(&info, 0));

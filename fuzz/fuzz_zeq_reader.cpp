@@ -37,8 +37,8 @@ ZeqResult ExpectedHeaderVerdict(const uint8_t* data, size_t size) {
   if (header.magic != png2zeq::kZeqMagic) return ZeqResult::ZEQBadMagic;
   const png2zeq::ZeqFormatInfo* format = png2zeq::FindZeqFormat(header.pixelFormat);
   if (format == nullptr) return ZeqResult::ZEQUnknownPixelFormat;
-  if (header.width < 1 || header.width > 1024) return ZeqResult::ZEQWidthOutOfRange;
-  if (header.height < 1 || header.height > 768) return ZeqResult::ZEQHeightOutOfRange;
+  if (header.width < 1 || header.width > ZEQ_MAX_WIDTH) return ZeqResult::ZEQWidthOutOfRange;
+  if (header.height < 1 || header.height > ZEQ_MAX_HEIGHT) return ZeqResult::ZEQHeightOutOfRange;
   if (uint64_t{header.rawLength} != uint64_t{header.width} * header.height * format->bytesPerPixel) {
     return ZeqResult::ZEQRawLengthMismatch;
   }

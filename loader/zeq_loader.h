@@ -1,8 +1,8 @@
 /*
  * zeq_loader: reads ZEQ files on a device, with no heap and a RAM need that
- * is known before it runs. Drop zeq_loader.h and zeq_loader.cpp into a
- * firmware project as they are; the source needs a C++ compiler (no
- * exceptions, RTTI, heap, stdio or global state) and zlib's inflate.
+ * is known before it runs. Drop zeq_loader.h and zeq_loader.c into a
+ * firmware project as they are: plain C99 with no heap, stdio or global
+ * state, needing only zlib's inflate; C++ programs link it as well.
  *
  * Two ways to use it:
  *  - zeq_decode: the whole file in memory (for example mapped from flash),
@@ -22,6 +22,22 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* The format's facts. A ZEQ file is a header of six little-endian 32-bit
+   fields (magic, pixel format, width, height, rawLength, compressedLength)
+   followed by the pixels, raw or as one zlib stream. */
+#define ZEQ_MAGIC 0x0B5E0B5E /* the first field; on disk the bytes 5E 0B 5E 0B */
+#define ZEQ_HEADER_SIZE 24
+#define ZEQ_PROBE_SIZE 26 /* the header and a zlib header: what zeq_parse_header needs */
+#define ZEQ_MAX_WIDTH 1024
+#define ZEQ_MAX_HEIGHT 768
+/* Pixel formats: the hexadecimal digits give each channel's bits, alpha first. */
+#define ZEQ_FORMAT_GREY8 0x0008
+#define ZEQ_FORMAT_GREYA88 0x8008
+#define ZEQ_FORMAT_RGB888 0x0888
+#define ZEQ_FORMAT_RGBA8888 0x8888
+#define ZEQ_FORMAT_RGB565 0x0565    /* one 16-bit word, low byte first, red in the low bits */
+#define ZEQ_FORMAT_RGBA5658 0x8565  /* the RGB565 word, then 8 bits of alpha */
 
 typedef struct zeq_info {
   uint32_t pixel_format, width, height, bytes_per_pixel, raw_length, compressed_length;

@@ -7,6 +7,10 @@ packages=(cmake ninja-build g++ pkg-config libpng-dev zlib1g-dev libdeflate-dev 
 if [ "${PNG2ZEQ_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 if [ "${PNG2ZEQ_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev); fi
 if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
+# The loader's test on a Cortex-M4 under QEMU (label device).
+if [ "${PNG2ZEQ_WITH_DEVICE:-0}" = 1 ]; then
+  packages+=(gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -8,15 +8,21 @@ zeq2png=${ZEQ2PNG:-zeq2png}
 raw=$(mktemp --suffix=.zeq)
 trap 'rm -f "$raw"' EXIT
 
+# The format's facts, in decimal for awk, from the loader's header.
+header=$(dirname "$0")/../loader/zeq_loader.h
+fact() { printf '%d' "$(sed -n "s/^#define $1 \(0x[0-9A-Fa-f]*\).*/\1/p" "$header")"; }
+
 # awk prints \xHH escapes; printf %b turns them into bytes (awk alone cannot
 # print a NUL byte portably).
-printf '%b' "$(LC_ALL=C awk -v w="$width" -v h="$height" -v kind="$kind" -v s="$seed" '
+printf '%b' "$(LC_ALL=C awk -v w="$width" -v h="$height" -v kind="$kind" -v s="$seed" \
+    -v magic="$(fact ZEQ_MAGIC)" -v rgba8888="$(fact ZEQ_FORMAT_RGBA8888)" \
+    -v grey8="$(fact ZEQ_FORMAT_GREY8)" -v rgb888="$(fact ZEQ_FORMAT_RGB888)" '
   function byte(v) { printf "\\x%02x", v % 256 }
   function le32(v) { byte(v); byte(int(v / 256)); byte(int(v / 65536)); byte(int(v / 16777216)) }
   BEGIN {
-    format = kind == "rgba" ? 34952 : kind == "grey" ? 8 : 2184   # 0x8888, 0x0008, 0x0888
+    format = kind == "rgba" ? rgba8888 : kind == "grey" ? grey8 : rgb888
     bpp = kind == "rgba" ? 4 : kind == "grey" ? 1 : 3
-    le32(190712670); le32(format); le32(w); le32(h); le32(w * h * bpp); le32(0)
+    le32(magic); le32(format); le32(w); le32(h); le32(w * h * bpp); le32(0)
     cx = w / 2; cy = h / 2
     for (y = 0; y < h; y++) for (x = 0; x < w; x++) {
       ring = int(sqrt((x - cx) ^ 2 + (y - cy) ^ 2) * 8 / (w > h ? w : h))

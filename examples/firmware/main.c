@@ -48,15 +48,15 @@ static uint8_t widen(unsigned level, unsigned bits) {
 /* Converts the framebuffer's pixels of format <format> into 8-bit samples in
    preview[] and gives the matching libpng layout. */
 static png_uint_32 to_png_layout(uint32_t format, size_t pixel_count) {
-  if (format != 0x0565 && format != 0x8565) {
-    size_t length = pixel_count * (format == 0x0008 ? 1 : format == 0x8008 ? 2 : format == 0x0888 ? 3 : 4);
-    memcpy(preview, framebuffer, length);
-    return format == 0x0008 ? PNG_FORMAT_GRAY
-         : format == 0x8008 ? PNG_FORMAT_GA
-         : format == 0x0888 ? PNG_FORMAT_RGB
-                            : PNG_FORMAT_RGBA;
+  if (format != ZEQ_FORMAT_RGB565 && format != ZEQ_FORMAT_RGBA5658) {
+    const png_uint_32 layout = format == ZEQ_FORMAT_GREY8     ? PNG_FORMAT_GRAY
+                               : format == ZEQ_FORMAT_GREYA88 ? PNG_FORMAT_GA
+                               : format == ZEQ_FORMAT_RGB888  ? PNG_FORMAT_RGB
+                                                              : PNG_FORMAT_RGBA;
+    memcpy(preview, framebuffer, pixel_count * PNG_IMAGE_PIXEL_SIZE(layout));
+    return layout;
   }
-  const int alpha = format == 0x8565;
+  const int alpha = format == ZEQ_FORMAT_RGBA5658;
   const uint8_t *in = framebuffer;
   uint8_t *out = preview;
   for (size_t i = 0; i < pixel_count; ++i) {

@@ -3,30 +3,34 @@
 // block, raw or as one zlib stream. The converter's writer and the inspection
 // tool's reader both take their format knowledge from here.
 
+#include <zeq_loader.h>
+
 #include <cstddef>
 #include <cstdint>
 
+// A format fact as the text zeq_loader.h writes it with (the magic as eight
+// hexadecimal digits, say), for messages that quote it.
+#define PNG2ZEQ_FACT_TEXT(fact) PNG2ZEQ_FACT_TEXT_OF(fact)
+#define PNG2ZEQ_FACT_TEXT_OF(text) #text
+
 namespace png2zeq {
 
-// First header field of every ZEQ file; on disk the bytes 5E 0B 5E 0B.
-inline constexpr uint32_t kZeqMagic = 0x0B5E0B5E;
-
-// Six unsigned 32-bit fields, stored in this order.
-inline constexpr size_t kZeqHeaderSize = 24;
+// The facts are the device loader's header's own (zeq_loader.h), written
+// there once.
+inline constexpr uint32_t kZeqMagic = ZEQ_MAGIC;
+inline constexpr size_t kZeqHeaderSize = ZEQ_HEADER_SIZE;
 
 // The largest image the converter admits; a header outside these bounds
 // cannot have come from it.
-inline constexpr uint32_t kMaxImageWidth = 1024;
-inline constexpr uint32_t kMaxImageHeight = 768;
+inline constexpr uint32_t kMaxImageWidth = ZEQ_MAX_WIDTH;
+inline constexpr uint32_t kMaxImageHeight = ZEQ_MAX_HEIGHT;
 
-// Pixel format codes: the hexadecimal digits give each channel's bits,
-// alpha first where there is one.
-inline constexpr uint32_t kFormatGrey8 = 0x0008;
-inline constexpr uint32_t kFormatGreyAlpha88 = 0x8008;
-inline constexpr uint32_t kFormatRgb888 = 0x0888;
-inline constexpr uint32_t kFormatRgba8888 = 0x8888;
-inline constexpr uint32_t kFormatRgb565 = 0x0565;
-inline constexpr uint32_t kFormatRgba5658 = 0x8565;
+inline constexpr uint32_t kFormatGrey8 = ZEQ_FORMAT_GREY8;
+inline constexpr uint32_t kFormatGreyAlpha88 = ZEQ_FORMAT_GREYA88;
+inline constexpr uint32_t kFormatRgb888 = ZEQ_FORMAT_RGB888;
+inline constexpr uint32_t kFormatRgba8888 = ZEQ_FORMAT_RGBA8888;
+inline constexpr uint32_t kFormatRgb565 = ZEQ_FORMAT_RGB565;
+inline constexpr uint32_t kFormatRgba5658 = ZEQ_FORMAT_RGBA5658;
 
 struct ZeqFormatInfo {
   uint32_t code;

@@ -32,7 +32,7 @@ int AsReaderCode(zeq_status status) {
 
 zeq_info HeaderOf(const Bytes& file) {
   zeq_info info{};
-  zeq_parse_header(file.data(), std::min<size_t>(file.size(), 26), &info);
+  zeq_parse_header(file.data(), std::min<size_t>(file.size(), ZEQ_PROBE_SIZE), &info);
   return info;
 }
 
@@ -41,7 +41,8 @@ zeq_info HeaderOf(const Bytes& file) {
 Verdict Decode(const Bytes& file, size_t offset = 0, size_t less = 0) {
   const zeq_info info = HeaderOf(file);
   const size_t room = zeq_workspace_size(&info, 0) - less;
-  Bytes workspace(offset + room), pixels(std::min(info.raw_length, 1024u * 768 * 4));
+  Bytes workspace(offset + room),
+      pixels(std::min<uint32_t>(info.raw_length, ZEQ_MAX_WIDTH * ZEQ_MAX_HEIGHT * 4));
   const int status = AsReaderCode(zeq_decode(file.data(), file.size(), pixels.data(), pixels.size(),
                                              workspace.data() + offset, room));
   return {status, status == 0 ? pixels : Bytes{}};

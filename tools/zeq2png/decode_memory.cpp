@@ -2,6 +2,7 @@
 
 #include <zeq_loader.h>
 
+#include <climits>
 #include <cstdio>
 
 namespace zeq2png {
@@ -23,10 +24,16 @@ void PrintDecodeMemory(const ZeqImage& image, const uint8_t* data) {
     std::printf("Window size        %u bytes, zlib header CINFO %u\n", 1u << info.window_bits,
                 info.window_bits - 8);
   }
-  std::printf("RAM, whole frame   %u bytes: pixels %u + loader workspace %u, no window\n",
-              header.rawLength + whole, header.rawLength, whole);
-  std::printf("RAM, row by row    %u bytes: loader stream workspace %u + one row %u\n",
-              streamed + row, streamed, row);
+  // zlib's state holds pointers and longs: the workspace is this host's.
+  const unsigned hostBits = sizeof(void*) * CHAR_BIT;
+  std::printf(
+      "RAM, whole frame   %u bytes: pixels %u + loader workspace %u, no window "
+      "(this %u-bit host; a 32-bit device needs slightly less)\n",
+      header.rawLength + whole, header.rawLength, whole, hostBits);
+  std::printf(
+      "RAM, row by row    %u bytes: loader stream workspace %u + one row %u "
+      "(this %u-bit host; a 32-bit device needs slightly less)\n",
+      streamed + row, streamed, row, hostBits);
 }
 
 }  // namespace zeq2png

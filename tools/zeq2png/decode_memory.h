@@ -13,7 +13,7 @@ namespace zeq2png {
 // and the loader's workspace for a whole decode, which needs no window) and
 // the RAM to decode row by row (the loader's stream workspace, window
 // included, and one row). The workspace figures are the loader's own for
-// this host's zlib. `image` must have passed ParseZeq and `data` hold its
+// this host's zlib and word size, which the lines name. `image` must have passed ParseZeq and `data` hold its
 // file, so a compressed block has its zlib header.
 void PrintDecodeMemory(const ZeqImage& image, const uint8_t* data);
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/result_table.h"
+#include "common/zeq_format.h"
 
 namespace zeq2png {
 
@@ -63,9 +64,13 @@ inline constexpr ZeqResultEntry kZeqResults[] = {
     {ZeqResult::ZEQHeaderTruncated, "ZEQHeaderTruncated",
      "The file ends inside the 24-byte header."},
     {ZeqResult::ZEQBadMagic, "ZEQBadMagic",
-     "The file does not start with the ZEQ magic 0x0B5E0B5E (bytes 5E 0B 5E 0B)."},
+     "The file does not start with the ZEQ magic " PNG2ZEQ_FACT_TEXT(ZEQ_MAGIC)
+     " (bytes 5E 0B 5E 0B)."},
     {ZeqResult::ZEQUnknownPixelFormat, "ZEQUnknownPixelFormat",
-     "The pixel format code is none of 0x0008, 0x8008, 0x0888, 0x8888, 0x0565, 0x8565."},
+     "The pixel format code is none of " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_GREY8) ", "
+     PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_GREYA88) ", " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGB888) ", "
+     PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGBA8888) ", " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGB565) ", "
+     PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGBA5658) "."},
     {ZeqResult::ZEQWidthOutOfRange, "ZEQWidthOutOfRange", "The width is not within 1 to 1024."},
     {ZeqResult::ZEQHeightOutOfRange, "ZEQHeightOutOfRange", "The height is not within 1 to 768."},
     {ZeqResult::ZEQRawLengthMismatch, "ZEQRawLengthMismatch",

@@ -1,0 +1,212 @@
+/* The loader on a Cortex-M4 (QEMU's mps2-an386 board). Each image compiled
+   in by png2zeq_add_images(... EMBED) is decoded three ways: whole with
+   zeq_decode, and as a stream of 1 and of 7 rows per call through a read
+   function that hands out one byte at a time. Every buffer and workspace
+   starts at an odd address while unaligned accesses fault (startup.c).
+   Over semihosting it reports the loader's workspace and, per decode, a
+   checksum of the pixels and the instructions the loader took (under
+   `-icount shift=0`):
+
+     panel decode checksum 0x1c2d3e4f instructions 3456789
+
+   main returns 0 when every decode succeeded. */
+#include <stddef.h>
+#include <stdint.h>
+
+#include "checksum.h"
+#include "firmware_images.h"
+#include "semihosting.h"
+#include "timing.h"
+#include "zeq_loader.h"
+
+/* The largest image: 320 x 240 pixels of up to 3 bytes (RGBA5658). */
+enum {
+  MOST_ROW_BYTES = 320 * 3,
+  FRAME_BYTES = 240 * MOST_ROW_BYTES,
+  MOST_ROWS_PER_CALL = 7,
+  WORKSPACE_BYTES = 48 * 1024
+};
+
+/* One spare byte each, to be used from an odd address. */
+static union {
+  uint64_t alignment;
+  uint8_t bytes[FRAME_BYTES + 1];
+} frame;
+static union {
+  uint64_t alignment;
+  uint8_t bytes[MOST_ROWS_PER_CALL * MOST_ROW_BYTES + 1];
+} rows;
+static union {
+  uint64_t alignment;
+  uint8_t bytes[WORKSPACE_BYTES + 1];
+} workspace;
+#define AT_ODD_ADDRESS(buffer) ((buffer).bytes + 1)
+#define ODD_SIZE(buffer) (sizeof (buffer).bytes - 1)
+
+struct image {
+  const char *name;
+  const unsigned char *bytes;
+  const uint32_t *size;
+};
+
+static const struct image images[] = {
+    {"panel", zeq_panel, &zeq_panel_size},
+    {"panel_raw", zeq_panel_raw, &zeq_panel_raw_size},
+    {"badge", zeq_badge, &zeq_badge_size},
+};
+
+/* How an image is decoded: 0 rows per call means zeq_decode. */
+struct method {
+  const char *name;
+  uint32_t rows_per_call;
+};
+
+static const struct method methods[] = {{"decode", 0}, {"rows1", 1}, {"rows7", 7}};
+
+/* --- report lines -------------------------------------------------------- */
+
+static char line[160];
+static size_t line_length;
+
+static void put_text(const char *text) {
+  while (*text != '\0' && line_length + 1 < sizeof line) line[line_length++] = *text++;
+  line[line_length] = '\0';
+}
+
+/* Appends `value` in `base` (10 or 16), with at least `digits` digits. */
+static void put_number(uint32_t value, uint32_t base, unsigned digits) {
+  char text[12];
+  size_t at = sizeof text - 1;
+  text[at] = '\0';
+  do {
+    text[--at] = "0123456789abcdef"[value % base];
+    value /= base;
+  } while (at > 0 && (value != 0 || sizeof text - 1 - at < digits));
+  put_text(text + at);
+}
+
+/* Writes the line and starts the next. */
+static void end_line(void) {
+  put_text("\n");
+  semihosting_write(line);
+  line_length = 0;
+}
+
+/* --- decoding -------------------------------------------------------------- */
+
+/* The file's bytes, handed out one at a time. */
+struct cursor {
+  const uint8_t *next;
+  const uint8_t *end;
+};
+
+static size_t read_one_byte(void *context, uint8_t *buffer, size_t length) {
+  struct cursor *cursor = context;
+  if (length == 0 || cursor->next == cursor->end) return 0;
+  *buffer = *cursor->next++;
+  return 1;
+}
+
+/* Decodes `image` whole; adds the loader's ticks to `ticks` and gives the
+   pixels' checksum. */
+static zeq_status decode_whole(const struct image *image, uint64_t *ticks, uint32_t *checksum) {
+  zeq_info info;
+  const uint32_t start = timing_now();
+  const zeq_status status =
+      zeq_decode(image->bytes, *image->size, AT_ODD_ADDRESS(frame), ODD_SIZE(frame),
+                 AT_ODD_ADDRESS(workspace), ODD_SIZE(workspace));
+  *ticks += timing_ticks_since(start);
+  if (status == ZEQ_OK && zeq_parse_header(image->bytes, *image->size, &info) == ZEQ_OK) {
+    *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(frame), info.raw_length);
+  }
+  return status;
+}
+
+/* Decodes `image` as a stream, `rows_per_call` rows at a time; adds the
+   loader's ticks to `ticks` and gives the pixels' checksum. */
+static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call, uint64_t *ticks,
+                              uint32_t *checksum) {
+  struct cursor cursor;
+  zeq_stream *stream;
+  zeq_info info;
+  zeq_status status;
+  uint32_t row, count, row_bytes, start = timing_now();
+  cursor.next = image->bytes;
+  cursor.end = image->bytes + *image->size;
+  status = zeq_stream_open(&stream, read_one_byte, &cursor, AT_ODD_ADDRESS(workspace),
+                           ODD_SIZE(workspace), &info);
+  *ticks += timing_ticks_since(start);
+  row_bytes = info.width * info.bytes_per_pixel;
+  if (status == ZEQ_OK && row_bytes * rows_per_call > ODD_SIZE(rows)) {
+    return ZEQ_E_BAD_CALL; /* wider than this firmware's row buffer */
+  }
+  for (row = 0; status == ZEQ_OK && row < info.height; row += count) {
+    count = info.height - row < rows_per_call ? info.height - row : rows_per_call;
+    start = timing_now();
+    status = zeq_stream_rows(stream, AT_ODD_ADDRESS(rows), count);
+    *ticks += timing_ticks_since(start);
+    if (status == ZEQ_OK) {
+      *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(rows), count * row_bytes);
+    }
+  }
+  if (status == ZEQ_OK) {
+    start = timing_now();
+    status = zeq_stream_finish(stream);
+    *ticks += timing_ticks_since(start);
+  }
+  return status;
+}
+
+/* Decodes `image` with `method` and reports the checksum and instructions.
+   Returns 0 on success, else reports why and returns 1. */
+static int report_decode(const struct image *image, const struct method *method) {
+  uint64_t ticks = 0;
+  uint32_t checksum = CHECKSUM_START;
+  const zeq_status status = method->rows_per_call == 0
+                                ? decode_whole(image, &ticks, &checksum)
+                                : decode_rows(image, method->rows_per_call, &ticks, &checksum);
+  put_text(image->name);
+  put_text(" ");
+  put_text(method->name);
+  if (status != ZEQ_OK) {
+    put_text(" failed: ");
+    put_text(zeq_status_text(status));
+    end_line();
+    return 1;
+  }
+  put_text(" checksum 0x");
+  put_number(checksum, 16, 8);
+  put_text(" instructions ");
+  put_number(timing_instructions(ticks), 10, 1);
+  end_line();
+  return 0;
+}
+
+/* Reports the workspace zeq_decode and a stream with a window of
+   2^window_bits bytes need for a compressed file, on this device. */
+static void report_workspace(void) {
+  zeq_info info = {ZEQ_FORMAT_RGB565, 320, 240, 2, 320 * 240 * 2, 1, 15};
+  put_text("workspace decode ");
+  put_number((uint32_t)zeq_workspace_size(&info, 0), 10, 1);
+  put_text(" stream15 ");
+  put_number((uint32_t)zeq_workspace_size(&info, 1), 10, 1);
+  info.window_bits = 9;
+  put_text(" stream9 ");
+  put_number((uint32_t)zeq_workspace_size(&info, 1), 10, 1);
+  end_line();
+}
+
+int main(void) {
+  size_t i, j;
+  int failures = 0;
+  timing_start();
+  report_workspace();
+  for (i = 0; i < sizeof images / sizeof images[0]; ++i) {
+    for (j = 0; j < sizeof methods / sizeof methods[0]; ++j) {
+      failures += report_decode(&images[i], &methods[j]);
+    }
+  }
+  put_text(failures == 0 ? "all decodes passed" : "some decodes failed");
+  end_line();
+  return failures;
+}

@@ -1,0 +1,54 @@
+# Installs the build BUILD into WORK/prefix, builds the example SOURCE
+# (examples/cortex-m) against it with the GENERATOR, runs it under QEMU and
+# checks each checksum it reports against the host loader's (CHECKSUMS) for
+# the same file. Prints "Skipped: ..." without the ARM toolchain or QEMU.
+find_program(arm_gcc arm-none-eabi-gcc)
+find_program(qemu qemu-system-arm)
+if(NOT arm_gcc OR NOT qemu)
+  message("Skipped: arm-none-eabi-gcc or qemu-system-arm is missing "
+    "(PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh installs them)")
+  return()
+endif()
+
+file(REMOVE_RECURSE "${WORK}")
+# Runs the command, leaving its output in `out`; stops the test when it fails.
+function(must)
+  execute_process(COMMAND ${ARGN} TIMEOUT 60 RESULT_VARIABLE failed OUTPUT_VARIABLE out
+    ERROR_VARIABLE out)
+  if(failed)
+    message(FATAL_ERROR "${ARGN}\nfailed (${failed}):\n${out}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+must("${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${WORK}/prefix" --config "${CONFIG}")
+file(GLOB_RECURSE config "${WORK}/prefix/*/png2zeqConfig.cmake")
+get_filename_component(package_dir "${config}" DIRECTORY)
+must("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${WORK}/build" -G "${GENERATOR}"
+  "-DCMAKE_TOOLCHAIN_FILE=${SOURCE}/arm-none-eabi.cmake" "-Dpng2zeq_DIR=${package_dir}")
+must("${CMAKE_COMMAND}" --build "${WORK}/build")
+file(GLOB files "${WORK}/build/png2zeq/firmware/*.zeq")
+must("${CHECKSUMS}" ${files})
+string(REGEX MATCHALL "[^\n]+" host "${out}")
+must("${qemu}" -M mps2-an386 -nographic -semihosting-config enable=on,target=native -icount shift=0
+  -kernel "${WORK}/build/firmware.elf")
+message("${out}")
+
+list(LENGTH host images)
+if(images LESS 3)
+  message(FATAL_ERROR "Expected three images, the host decoded: ${host}")
+endif()
+foreach(line IN LISTS host)
+  string(REPLACE " " ";" name_and_checksum "${line}")
+  list(GET name_and_checksum 0 name)
+  list(GET name_and_checksum 1 checksum)
+  foreach(method decode rows1 rows7)
+    if(NOT out MATCHES "(^|\n)${name} ${method} checksum ${checksum} ")
+      list(APPEND differing "${name} ${method} (host: ${checksum})")
+    endif()
+  endforeach()
+endforeach()
+if(differing)
+  list(JOIN differing "\n  " differing)
+  message(FATAL_ERROR "The device's pixels differ from the host's:\n  ${differing}")
+endif()
