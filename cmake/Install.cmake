@@ -23,6 +23,7 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/png2zeqConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/png2zeqConfigVersion.cmake
   cmake/png2zeqFunctions.cmake
+  cmake/png2zeqConvert.cmake
   DESTINATION ${PNG2ZEQ_CMAKE_DIR})
 
 install(FILES man/png2zeq.1 man/zeq2png.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -6,7 +6,8 @@
 #     [DEPTH 565] [DITHER] [UNCOMPRESSED] [BEST]
 #     [OUTPUT_DIR <dir>]       relative to CMAKE_CURRENT_BINARY_DIR, or absolute;
 #                              default: ${CMAKE_CURRENT_BINARY_DIR}/png2zeq/<target>
-#     [EMBED [HEADER <name.h>]])   default header: <target>_images.h
+#     [EMBED [HEADER <name.h>] default header: <target>_images.h
+#            [SYMBOL_PREFIX <c-identifier>]])   default: zeq
 #
 # The converter is the target png2zeq::png2zeq: the imported host tool after
 # find_package(png2zeq), or the tool built alongside after add_subdirectory().
@@ -16,15 +17,142 @@
 # with every generator (Ninja would notice the changed command line anyway,
 # Makefiles would not).
 #
+# The step is png2zeqConvert.cmake, run with `cmake -P`: it removes a stale
+# .zeq, converts, and for EMBED writes the image's constants.
+#
 # EMBED generates, at configure time, one C (or C++) source per image whose
 # only content is a top-level assembler statement with `.incbin`. The
 # assembler is thus reached through the compiler the project already has: no
 # enable_language(ASM), no Python, no hex dump, and a 1.5 MB image assembles
 # in milliseconds. The source's OBJECT_DEPENDS names the .zeq file, since the
-# compiler's dependency scanner cannot see through `.incbin`.
+# compiler's dependency scanner cannot see through `.incbin`. The constants
+# (<PREFIX>_<ID>_WIDTH, ...) that the conversion step reads from each
+# converted file land in a small header per image, which the target's header
+# includes.
+#
+# Every mistake is a configure-time error naming png2zeq_add_images: bad
+# arguments, missing images, file names a build tool cannot carry, and names
+# claimed twice in the whole build (output files, symbols, macros).
 
 cmake_minimum_required(VERSION 3.20)
 include_guard(GLOBAL)
+
+# The loader's header: its names (zeq_decode, ZEQ_HEADER_SIZE, ...) are
+# reserved, so that no image can shadow them.
+if(png2zeq_LOADER_SOURCE_DIR)
+  set_property(GLOBAL PROPERTY PNG2ZEQ_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
+endif()
+
+# Stops the configuration with its arguments, joined, after
+# "png2zeq_add_images(<target>): " (ARGV<n> keeps a semicolon in a name).
+function(_png2zeq_refuse)
+  set(text "")
+  math(EXPR last "${ARGC} - 1")
+  foreach(i RANGE ${last})
+    string(APPEND text "${ARGV${i}}")
+  endforeach()
+  message(FATAL_ERROR "png2zeq_add_images(${target}): ${text}")
+endfunction()
+
+# Checks the parsed arguments (arg_*) of a call on <target>; refuses the
+# first mistake, naming the offending keyword or value.
+function(_png2zeq_check_arguments)
+  foreach(argument IN LISTS arg_UNPARSED_ARGUMENTS)
+    _png2zeq_refuse("unknown keyword \"${argument}\".")
+  endforeach()
+  foreach(keyword IN LISTS arg_KEYWORDS_MISSING_VALUES)
+    _png2zeq_refuse("${keyword} needs a value.")
+  endforeach()
+  if(NOT DEFINED arg_IMAGES)
+    _png2zeq_refuse("IMAGES is missing: name at least one PNG file.")
+  endif()
+  if(DEFINED arg_HEADER AND NOT arg_EMBED)
+    _png2zeq_refuse("HEADER ${arg_HEADER} needs EMBED.")
+  endif()
+  if(arg_DITHER AND NOT DEFINED arg_DEPTH)
+    _png2zeq_refuse("DITHER needs DEPTH 565.")
+  endif()
+  if(DEFINED arg_DEPTH AND NOT arg_DEPTH MATCHES "^(0[xX])?565$")
+    _png2zeq_refuse("DEPTH \"${arg_DEPTH}\" is not a depth; the one depth is 565 (or 0x565).")
+  endif()
+  # A leading underscore would make the symbols reserved identifiers.
+  if(DEFINED arg_SYMBOL_PREFIX AND NOT arg_SYMBOL_PREFIX MATCHES "^[A-Za-z][A-Za-z0-9_]*$")
+    _png2zeq_refuse("SYMBOL_PREFIX \"${arg_SYMBOL_PREFIX}\" is not a C identifier starting with a letter.")
+  endif()
+  if(DEFINED arg_HEADER AND (IS_ABSOLUTE "${arg_HEADER}" OR arg_HEADER MATCHES "(^|/)\\.\\.(/|$)|[\\\"<>]"))
+    _png2zeq_refuse("HEADER \"${arg_HEADER}\" must be a relative path inside the include directory.")
+  endif()
+endfunction()
+
+# Refuses <text> (an image or a path derived from it) if a build tool cannot
+# carry it: an empty item, a control character (tabs and newlines break the
+# build files' dependency lines), a semicolon (CMake's list separator; an
+# unbalanced [ or ] also joins two items with one), a backslash (CMake reads
+# it as a folder separator), # < > (CMake refuses them in a built file's
+# name), or | : $( (they end or expand a name in Ninja's or Make's rules).
+function(_png2zeq_check_characters text what)
+  string(ASCII 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 controls)
+  string(REGEX REPLACE "^[A-Za-z]:/" "/" without_drive "${text}")
+  if(text STREQUAL "")
+    _png2zeq_refuse("IMAGES has an empty item.")
+  elseif(text MATCHES "[${controls}]")
+    _png2zeq_refuse("${what} \"${text}\" contains a control character, which build files cannot carry; rename it.")
+  elseif(text MATCHES ";")
+    _png2zeq_refuse("${what} \"${text}\" contains a semicolon (or an unbalanced [ or ]), "
+      "which CMake takes for a list separator; rename it.")
+  elseif(text MATCHES "\\\\")
+    _png2zeq_refuse("${what} \"${text}\" contains a backslash, which CMake reads as a folder separator; "
+      "rename it or use /.")
+  elseif(without_drive MATCHES "[#<>|:]" OR text MATCHES "\\$\\(")
+    _png2zeq_refuse("${what} \"${text}\" contains one of # < > | : $(, which CMake, Ninja or Make "
+      "cannot carry in the name of a built file; rename it.")
+  endif()
+endfunction()
+
+# Records build-wide that <owner> (a description) uses each name in ARGN.
+# Names are compared in upper case, since the macros are upper case; a name
+# already claimed (even by the same owner in another call) stops the
+# configuration, naming both owners.
+function(_png2zeq_claim owner)
+  set(keys "")
+  set(names "")
+  foreach(name IN LISTS ARGN)
+    string(TOUPPER "${name}" key)
+    if(NOT key IN_LIST keys)
+      list(APPEND keys ${key})
+      list(APPEND names ${name})
+    endif()
+  endforeach()
+  foreach(name key IN ZIP_LISTS names keys)
+    get_property(other GLOBAL PROPERTY "PNG2ZEQ_NAME_${key}")
+    if(other)
+      get_property(other_name GLOBAL PROPERTY "PNG2ZEQ_SPELLING_${key}")
+      set(case_note "")
+      if(NOT name STREQUAL other_name)
+        set(case_note " (the macros are upper case, so names that differ only in case clash)")
+      endif()
+      _png2zeq_refuse("${owner} gives ${name}, and ${other} gives ${other_name}${case_note}; "
+        "rename one image or give one call its own SYMBOL_PREFIX.")
+    endif()
+    set_property(GLOBAL PROPERTY "PNG2ZEQ_NAME_${key}" "${owner}")
+    set_property(GLOBAL PROPERTY "PNG2ZEQ_SPELLING_${key}" "${name}")
+  endforeach()
+endfunction()
+
+# Reserves, once per configuration, every zeq_*/ZEQ_* name of the loader's
+# header, which firmware includes next to the images' header.
+function(_png2zeq_reserve_loader_names)
+  get_property(header GLOBAL PROPERTY PNG2ZEQ_LOADER_HEADER)
+  get_property(done GLOBAL PROPERTY PNG2ZEQ_LOADER_RESERVED)
+  if(done OR NOT EXISTS "${header}")
+    return()
+  endif()
+  set_property(GLOBAL PROPERTY PNG2ZEQ_LOADER_RESERVED TRUE)
+  file(READ "${header}" text)
+  string(REGEX MATCHALL "[Zz][Ee][Qq]_[A-Za-z0-9_]+" names "${text}")
+  list(REMOVE_DUPLICATES names)
+  _png2zeq_claim("the loader's header zeq_loader.h" ${names})
+endfunction()
 
 # Gives, in <out_var>, the C identifier part of an image name: every character
 # outside [A-Za-z0-9_] becomes `_`, and a leading digit gets a `_` before it.
@@ -44,35 +172,22 @@ function(_png2zeq_asm_c_string text out_var)
   set(${out_var} "${text}" PARENT_SCOPE)
 endfunction()
 
-# Records <id> for <png> on <target>; a second image with the same id on the
-# same target is a configure-time error naming both files.
-function(_png2zeq_claim_id target id png)
-  get_property(owner GLOBAL PROPERTY "PNG2ZEQ_ID_${target}_${id}")
-  if(owner)
-    message(FATAL_ERROR
-      "png2zeq_add_images(${target}): \"${png}\" and \"${owner}\" both give the "
-      "symbol zeq_${id}; rename one of them.")
-  endif()
-  set_property(GLOBAL PROPERTY "PNG2ZEQ_ID_${target}_${id}" "${png}")
-endfunction()
-
 # Writes the embedding source for one image and adds it to <target>. The
 # arrays sit in their own section each (so --gc-sections drops unused images)
 # and are aligned to 4 bytes; the size is a 4-byte word after the data.
-function(_png2zeq_embed_image target id zeq_file source_dir)
+function(_png2zeq_embed_image target symbol zeq_file source_dir)
   # Languages are enabled per directory: ask the target's own.
   get_target_property(target_dir ${target} SOURCE_DIR)
   get_directory_property(c_rule DIRECTORY "${target_dir}" DEFINITION CMAKE_C_COMPILE_OBJECT)
   get_directory_property(cxx_rule DIRECTORY "${target_dir}" DEFINITION CMAKE_CXX_COMPILE_OBJECT)
   if(c_rule)
-    set(source "${source_dir}/zeq_${id}.c")
+    set(source "${source_dir}/${symbol}.c")
   elseif(cxx_rule)
-    set(source "${source_dir}/zeq_${id}.cpp")
+    set(source "${source_dir}/${symbol}.cpp")
   else()
-    message(FATAL_ERROR "png2zeq_add_images(${target} ... EMBED) needs C or CXX enabled in project().")
+    _png2zeq_refuse("EMBED needs C or CXX enabled in project().")
   endif()
   _png2zeq_asm_c_string("${zeq_file}" quoted_path)
-  set(symbol "zeq_${id}")
   # __USER_LABEL_PREFIX__ is empty on ELF and `_` on Mach-O, where a C name
   # `zeq_x` is the assembler symbol `_zeq_x`; Mach-O also has its own name for
   # the read-only section and no .type or .size. The compiler marks the object
@@ -115,76 +230,125 @@ typedef int zeq_unit_of_@symbol@; /* ISO C wants a declaration in every file */
     PROPERTIES OBJECT_DEPENDS "${zeq_file}")
 endfunction()
 
-# Adds <ids> to the declarations of <target>'s header <header_name>, creating
-# the header (written at generate time, so declarations of later calls join
-# it) and its include directory on first use.
-function(_png2zeq_declare target header_name ids include_dir)
-  set(key "PNG2ZEQ_HEADER_${target}_${header_name}")
-  get_property(started GLOBAL PROPERTY "${key}" SET)
-  if(NOT started)
-    set_property(GLOBAL PROPERTY "${key}" "${include_dir}")
-    string(MAKE_C_IDENTIFIER "${header_name}" guard)
-    string(TOUPPER "PNG2ZEQ_${target}_${guard}" guard)
-    string(MAKE_C_IDENTIFIER "${guard}" guard)
-    string(MAKE_C_IDENTIFIER "PNG2ZEQ_IDS_${header_name}" property)
-    set(ids_of_target "$<TARGET_PROPERTY:${target},${property}>")
-    set(sep "$<SEMICOLON>\n")
-    file(GENERATE OUTPUT "${include_dir}/${header_name}" CONTENT
+# Adds <symbols> to <target>'s header <header_name> in <private_dir>/include,
+# whose directory the target gets publicly on first use. The headers are
+# written once all calls are known (at the end of the configuration), and
+# rewritten only when their content changes.
+function(_png2zeq_declare target header_name symbols private_dir)
+  set(key "PNG2ZEQ_HEADER_${target}/${header_name}")
+  get_property(known GLOBAL PROPERTY "${key}" SET)
+  get_property(header GLOBAL PROPERTY "${key}")
+  if(NOT known)
+    get_property(headers GLOBAL PROPERTY PNG2ZEQ_HEADERS)
+    list(LENGTH headers header)
+    set_property(GLOBAL APPEND PROPERTY PNG2ZEQ_HEADERS ${header})
+    set_property(GLOBAL PROPERTY "${key}" ${header})
+    set(path "${private_dir}/include/${header_name}")
+    get_filename_component(directory "${path}" DIRECTORY)
+    file(RELATIVE_PATH constants "${directory}" "${private_dir}/constants")
+    get_filename_component(dir_key "${private_dir}" NAME)
+    string(MAKE_C_IDENTIFIER "PNG2ZEQ_${dir_key}_${header_name}" guard)
+    string(TOUPPER "${guard}" guard)
+    set_property(GLOBAL PROPERTY PNG2ZEQ_HEADER_${header}
+      "${path}" "${target}" "${constants}" "${guard}")
+    # Public, so that what links a library of images sees its declarations
+    # too; build-tree only, so that such a library can still be installed.
+    target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${private_dir}/include>")
+    if(header EQUAL 0)
+      cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL _png2zeq_write_headers)
+    endif()
+  endif()
+  set_property(GLOBAL APPEND PROPERTY PNG2ZEQ_HEADER_SYMBOLS_${header} ${symbols})
+endfunction()
+
+# Writes every images' header of the build (run once, deferred to the end of
+# the configuration). Each declares its symbols and includes, per image, the
+# constants that the conversion step writes.
+function(_png2zeq_write_headers)
+  get_property(headers GLOBAL PROPERTY PNG2ZEQ_HEADERS)
+  foreach(header IN LISTS headers)
+    get_property(facts GLOBAL PROPERTY PNG2ZEQ_HEADER_${header})
+    list(GET facts 0 path)
+    list(GET facts 1 target)
+    list(GET facts 2 constants)
+    list(GET facts 3 guard)
+    get_property(symbols GLOBAL PROPERTY PNG2ZEQ_HEADER_SYMBOLS_${header})
+    set(includes "")
+    set(declarations "")
+    foreach(symbol IN LISTS symbols)
+      string(APPEND includes "#include \"${constants}/${symbol}.h\"\n")
+      string(APPEND declarations
+        "extern const unsigned char ${symbol}[];\nextern const uint32_t ${symbol}_size;\n")
+    endforeach()
+    file(CONFIGURE OUTPUT "${path}" @ONLY CONTENT
 "/* Generated by png2zeq_add_images(): images embedded in ${target}. */
 #ifndef ${guard}
 #define ${guard}
 #include <stdint.h>
-#ifdef __cplusplus
+/* <PREFIX>_<ID>_SIZE, _WIDTH, _HEIGHT, _FORMAT and _RAW_LENGTH of each image,
+   integer constants read from its converted file. */
+${includes}#ifdef __cplusplus
 extern \"C\" {
 #endif
-extern const unsigned char zeq_$<JOIN:${ids_of_target},[]${sep}extern const unsigned char zeq_>[];
-extern const uint32_t zeq_$<JOIN:${ids_of_target},_size${sep}extern const uint32_t zeq_>_size;
-#ifdef __cplusplus
+${declarations}#ifdef __cplusplus
 }
 #endif
 #endif
 ")
-    # Public, so that what links a library of images sees its declarations
-    # too; build-tree only, so that such a library can still be installed.
-    target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${include_dir}>")
-  endif()
-  string(MAKE_C_IDENTIFIER "PNG2ZEQ_IDS_${header_name}" property)
-  set_property(TARGET ${target} APPEND PROPERTY ${property} ${ids})
+  endforeach()
 endfunction()
 
-# Takes the arguments described at the top of this file; adds one build step
-# per image and one custom target per call that <target> depends on, and with
-# EMBED the sources and header that compile the images into <target>. Stops
-# the configuration with a message on bad arguments or clashing image names.
-function(png2zeq_add_images target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
-    "DEPTH;OUTPUT_DIR;HEADER" "IMAGES")
-  set(where "png2zeq_add_images(${target})")
-  if(arg_UNPARSED_ARGUMENTS)
-    message(FATAL_ERROR "${where}: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
-  endif()
-  if(NOT TARGET ${target})
-    message(FATAL_ERROR "${where}: no target named ${target}; create it first.")
-  endif()
-  if(NOT arg_IMAGES)
-    message(FATAL_ERROR "${where}: IMAGES names no PNG file.")
-  endif()
-  if(arg_HEADER AND NOT arg_EMBED)
-    message(FATAL_ERROR "${where}: HEADER needs EMBED.")
-  endif()
-  if(NOT TARGET png2zeq::png2zeq)
-    message(FATAL_ERROR "${where}: the converter png2zeq::png2zeq is missing; "
-      "use find_package(png2zeq) or add_subdirectory() of the png2zeq source tree.")
-  endif()
-  get_target_property(real_target ${target} ALIASED_TARGET)
-  if(real_target)
-    set(target ${real_target})
-  endif()
-  get_target_property(type ${target} TYPE)
-  if(arg_EMBED AND type MATCHES "^(UTILITY|INTERFACE_LIBRARY)$")
-    message(FATAL_ERROR "${where}: EMBED needs a target that compiles sources, not a ${type}.")
-  endif()
+# Gives, in <out_var>, the private directory of <target>: one per target, its
+# name unique even where file names ignore case (fw-a, fw_a, FW_A).
+function(_png2zeq_private_dir target out_var)
+  get_target_property(binary_dir ${target} BINARY_DIR)
+  string(MAKE_C_IDENTIFIER "${target}" name)
+  string(SHA1 hash "${target}")
+  string(SUBSTRING "${hash}" 0 8 hash)
+  set(${out_var} "${binary_dir}/png2zeq_generated/${name}-${hash}" PARENT_SCOPE)
+endfunction()
 
+# Checks one IMAGES item of a call and claims its output file build-wide.
+# Gives the absolute PNG path, its name without extension and the .zeq path
+# in <png_var>, <name_var> and <zeq_var>.
+function(_png2zeq_check_image image output_dir png_var name_var zeq_var)
+  _png2zeq_check_characters("${image}" "IMAGES item")
+  get_filename_component(png "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  get_source_file_property(generated "${png}" GENERATED)
+  if(IS_DIRECTORY "${png}")
+    _png2zeq_refuse("IMAGES item \"${image}\" is a directory, not a PNG file.")
+  elseif(NOT EXISTS "${png}" AND NOT generated)
+    set(hint "")
+    if(image MATCHES "^[A-Z_]+$")
+      set(hint " (and it is not a keyword of png2zeq_add_images)")
+    endif()
+    _png2zeq_refuse("IMAGES item \"${image}\" does not exist${hint}: no file ${png}, "
+      "and it is not marked GENERATED.")
+  endif()
+  get_filename_component(name "${png}" NAME_WLE)
+  if(name STREQUAL "")
+    _png2zeq_refuse("IMAGES item \"${image}\" has no name before its extension.")
+  endif()
+  set(zeq "${output_dir}/${name}.zeq")
+  _png2zeq_check_characters("${zeq}" "The output of \"${image}\"")
+  # Where file names ignore case, so does the claim.
+  set(key "${zeq}")
+  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
+    string(TOLOWER "${key}" key)
+  endif()
+  get_property(other GLOBAL PROPERTY "PNG2ZEQ_OUTPUT_${key}")
+  if(other)
+    _png2zeq_refuse("\"${png}\" of target ${target} and ${other} would both be converted to ${zeq}; "
+      "give one call another OUTPUT_DIR.")
+  endif()
+  set_property(GLOBAL PROPERTY "PNG2ZEQ_OUTPUT_${key}" "\"${png}\" of target ${target}")
+  set(${png_var} "${png}" PARENT_SCOPE)
+  set(${name_var} "${name}" PARENT_SCOPE)
+  set(${zeq_var} "${zeq}" PARENT_SCOPE)
+endfunction()
+
+# Gives, in <out_var>, the converter options of a call (from arg_*).
+function(_png2zeq_converter_options out_var)
   set(options "")
   if(DEFINED arg_DEPTH)
     list(APPEND options -depth ${arg_DEPTH})
@@ -198,57 +362,100 @@ function(png2zeq_add_images target)
   if(arg_BEST)
     list(APPEND options -best)
   endif()
+  set(${out_var} "${options}" PARENT_SCOPE)
+endfunction()
+
+# Takes the arguments described at the top of this file; adds one build step
+# per image and one custom target per call that <target> depends on, and with
+# EMBED the sources and header that compile the images into <target>. Stops
+# the configuration with a message on bad arguments, file names a build
+# cannot carry, or names and outputs claimed twice in the build.
+function(png2zeq_add_images target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
+    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX" "IMAGES")
+  if(NOT TARGET ${target})
+    _png2zeq_refuse("no target named ${target}; create it first.")
+  endif()
+  _png2zeq_check_arguments()
+  if(NOT TARGET png2zeq::png2zeq)
+    _png2zeq_refuse("the converter png2zeq::png2zeq is missing; "
+      "use find_package(png2zeq) or add_subdirectory() of the png2zeq source tree.")
+  endif()
+  get_target_property(real_target ${target} ALIASED_TARGET)
+  if(real_target)
+    set(target ${real_target})
+  endif()
+  get_target_property(imported ${target} IMPORTED)
+  get_target_property(type ${target} TYPE)
+  if(imported)
+    _png2zeq_refuse("${target} is an imported target, which builds nothing; use a target of this project.")
+  elseif(arg_EMBED AND type MATCHES "^(UTILITY|INTERFACE_LIBRARY)$")
+    _png2zeq_refuse("EMBED needs a target that compiles sources, and ${target} is a ${type}.")
+  endif()
+  if(NOT DEFINED arg_SYMBOL_PREFIX)
+    set(arg_SYMBOL_PREFIX zeq)
+  endif()
+  string(TOUPPER "${arg_SYMBOL_PREFIX}" macro_prefix)
+  if(arg_EMBED)
+    _png2zeq_reserve_loader_names()
+  endif()
 
   # One private directory per target for the options files, embedding
-  # sources and the header; one number per call for unique names.
-  string(MAKE_C_IDENTIFIER "${target}" target_id)
+  # sources, constants and headers; one number per call for unique names.
+  _png2zeq_private_dir(${target} private_dir)
   get_property(calls GLOBAL PROPERTY "PNG2ZEQ_CALLS_${target}")
   math(EXPR calls "${calls} + 1")
   set_property(GLOBAL PROPERTY "PNG2ZEQ_CALLS_${target}" ${calls})
-  set(private_dir "${CMAKE_CURRENT_BINARY_DIR}/png2zeq_generated/${target_id}")
-  if(arg_OUTPUT_DIR)
+  if(DEFINED arg_OUTPUT_DIR)
     get_filename_component(output_dir "${arg_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   else()
     set(output_dir "${CMAKE_CURRENT_BINARY_DIR}/png2zeq/${target}")
   endif()
-  file(MAKE_DIRECTORY "${output_dir}")
 
   # Rewritten only when its content changes, so only changed options (or a
   # converter moved elsewhere) convert this call's images again.
+  _png2zeq_converter_options(options)
+  string(REPLACE ";" "," options "${options}")
   set(options_file "${private_dir}/call${calls}.options")
   file(CONFIGURE OUTPUT "${options_file}" CONTENT "${options}\n")
+  set(convert "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqConvert.cmake")
 
   set(outputs "")
-  set(ids "")
+  set(symbols "")
   foreach(image IN LISTS arg_IMAGES)
-    get_filename_component(png "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
-    get_filename_component(name "${png}" NAME_WLE)
-    _png2zeq_image_id("${name}" id)
-    _png2zeq_claim_id(${target} "${id}" "${png}")
-    set(zeq "${output_dir}/${name}.zeq")
-    # The old file goes first, so a PNG the converter refuses leaves no
-    # stale .zeq behind; the converter itself writes atomically.
-    add_custom_command(OUTPUT "${zeq}"
-      COMMAND "${CMAKE_COMMAND}" -E rm -f "${zeq}"
-      COMMAND png2zeq::png2zeq ${options} -output "${zeq}" "${png}"
-      DEPENDS "${png}" png2zeq::png2zeq "${options_file}"
+    _png2zeq_check_image("${image}" "${output_dir}" png name zeq)
+    set(constants "")
+    if(arg_EMBED)
+      _png2zeq_image_id("${name}" id)
+      set(symbol "${arg_SYMBOL_PREFIX}_${id}")
+      string(TOUPPER "${macro_prefix}_${id}" macro)
+      _png2zeq_claim("\"${png}\" of target ${target}" ${symbol} ${symbol}_size
+        ${macro}_WIDTH ${macro}_HEIGHT ${macro}_FORMAT ${macro}_RAW_LENGTH)
+      set(constants "${private_dir}/constants/${symbol}.h")
+    endif()
+    add_custom_command(OUTPUT "${zeq}" BYPRODUCTS ${constants}
+      COMMAND "${CMAKE_COMMAND}" "-DCONVERTER=$<TARGET_FILE:png2zeq::png2zeq>" "-DOPTIONS=${options}"
+        "-DPNG=${png}" "-DZEQ=${zeq}" "-DNAME=${macro}" "-DCONSTANTS=${constants}" -P "${convert}"
+      DEPENDS "${png}" png2zeq::png2zeq "${options_file}" "${convert}"
       COMMENT "Converting ${image} to ${name}.zeq"
       VERBATIM)
     list(APPEND outputs "${zeq}")
-    list(APPEND ids "${id}")
     if(arg_EMBED)
-      _png2zeq_embed_image(${target} "${id}" "${zeq}" "${private_dir}")
+      list(APPEND symbols ${symbol})
+      _png2zeq_embed_image(${target} ${symbol} "${zeq}" "${private_dir}/embed")
     endif()
   endforeach()
+  file(MAKE_DIRECTORY "${output_dir}")
 
-  set(step "png2zeq_${target_id}_images${calls}")
+  # The number ends the name, so no two targets' steps can share one.
+  set(step "${target}_png2zeq${calls}")
   add_custom_target(${step} DEPENDS ${outputs})
   add_dependencies(${target} ${step})
 
   if(arg_EMBED)
-    if(NOT arg_HEADER)
+    if(NOT DEFINED arg_HEADER)
       set(arg_HEADER "${target}_images.h")
     endif()
-    _png2zeq_declare(${target} "${arg_HEADER}" "${ids}" "${private_dir}/include")
+    _png2zeq_declare(${target} "${arg_HEADER}" "${symbols}" "${private_dir}")
   endif()
 endfunction()

@@ -3,11 +3,12 @@
 # (through sudo when not root). Does nothing when everything is present.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libpng-dev zlib1g-dev libdeflate-dev libgtest-dev groff-base)
+packages=(cmake ninja-build make g++ pkg-config libpng-dev zlib1g-dev libdeflate-dev libgtest-dev groff-base)
 if [ "${PNG2ZEQ_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 if [ "${PNG2ZEQ_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev); fi
 if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
-# The loader's test on a Cortex-M4 under QEMU (label device).
+# The device tests: the loader on a Cortex-M4 under QEMU, the package in a
+# cross build.
 if [ "${PNG2ZEQ_WITH_DEVICE:-0}" = 1 ]; then
   packages+=(gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
 fi

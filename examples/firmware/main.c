@@ -16,13 +16,19 @@
 #include "raw_images.h"
 #include "zeq_loader.h"
 
-/* The panel: large enough for every image of this firmware. A device would
-   size these for its own display; nothing here uses the heap. */
-enum { PANEL_WIDTH = 128, PANEL_HEIGHT = 128, PANEL_BYTES = PANEL_WIDTH * PANEL_HEIGHT * 4 };
+/* The panel memory, sized at compile time from the images' constants: the
+   largest pixel block, and the most pixels at 4 bytes each for the preview.
+   Nothing here uses the heap. */
+#define LARGER(a, b) ((a) > (b) ? (a) : (b))
+enum {
+  FRAMEBUFFER_BYTES = LARGER(ZEQ_LOGO_RAW_LENGTH, LARGER(ZEQ__2ND_ICON_RAW_LENGTH, ZEQ_GAUGE_RAW_LENGTH)),
+  MOST_PIXELS = LARGER(ZEQ_LOGO_WIDTH * ZEQ_LOGO_HEIGHT,
+                       LARGER(ZEQ__2ND_ICON_WIDTH * ZEQ__2ND_ICON_HEIGHT, ZEQ_GAUGE_WIDTH * ZEQ_GAUGE_HEIGHT))
+};
 enum { WORKSPACE_BYTES = 16 * 1024 };
 
-static uint8_t framebuffer[PANEL_BYTES];
-static uint8_t preview[PANEL_BYTES];
+static uint8_t framebuffer[FRAMEBUFFER_BYTES];
+static uint8_t preview[MOST_PIXELS * 4];
 static union {
   max_align_t alignment;
   uint8_t bytes[WORKSPACE_BYTES];
@@ -31,13 +37,14 @@ static union {
 struct embedded_image {
   const char *name;
   const unsigned char *bytes;
-  const uint32_t *size;
+  uint32_t size, width, height;
 };
 
+/* A static table: the constants are known to the compiler. */
 static const struct embedded_image images[] = {
-    {"logo", zeq_logo, &zeq_logo_size},
-    {"2nd icon", zeq__2nd_icon, &zeq__2nd_icon_size},
-    {"gauge", zeq_gauge, &zeq_gauge_size},
+    {"logo", zeq_logo, ZEQ_LOGO_SIZE, ZEQ_LOGO_WIDTH, ZEQ_LOGO_HEIGHT},
+    {"2nd icon", zeq__2nd_icon, ZEQ__2ND_ICON_SIZE, ZEQ__2ND_ICON_WIDTH, ZEQ__2ND_ICON_HEIGHT},
+    {"gauge", zeq_gauge, ZEQ_GAUGE_SIZE, ZEQ_GAUGE_WIDTH, ZEQ_GAUGE_HEIGHT},
 };
 
 /* Widens one 5- or 6-bit level to 8 bits by repeating its top bits. */
@@ -75,13 +82,17 @@ static png_uint_32 to_png_layout(uint32_t format, size_t pixel_count) {
    returns 1. */
 static int show_image(const struct embedded_image *image, const char *output_dir) {
   zeq_info info;
-  zeq_status status = zeq_parse_header(image->bytes, *image->size, &info);
+  zeq_status status = zeq_parse_header(image->bytes, image->size, &info);
   if (status == ZEQ_OK && zeq_workspace_size(&info, 0) > sizeof workspace.bytes) {
     fprintf(stderr, "%s: needs a larger workspace\n", image->name);
     return 1;
   }
+  if (status == ZEQ_OK && (info.width != image->width || info.height != image->height)) {
+    fprintf(stderr, "%s: the header says %u x %u\n", image->name, (unsigned)info.width, (unsigned)info.height);
+    return 1;
+  }
   if (status == ZEQ_OK) {
-    status = zeq_decode(image->bytes, *image->size, framebuffer, sizeof framebuffer,
+    status = zeq_decode(image->bytes, image->size, framebuffer, sizeof framebuffer,
                         workspace.bytes, sizeof workspace.bytes);
   }
   if (status != ZEQ_OK) {
@@ -103,7 +114,7 @@ static int show_image(const struct embedded_image *image, const char *output_dir
   }
   printf("%-8s %4u x %-4u format 0x%04X, %6u bytes in flash, %6u in RAM -> %s\n", image->name,
          (unsigned)info.width, (unsigned)info.height, (unsigned)info.pixel_format,
-         (unsigned)*image->size, (unsigned)info.raw_length, path);
+         (unsigned)image->size, (unsigned)info.raw_length, path);
   return 0;
 }
 

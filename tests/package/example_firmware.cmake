@@ -2,13 +2,7 @@
 # checks that every framebuffer it wrote shows exactly what zeq2png shows.
 # Takes SOURCE, WORK, PREFIX and ARGS (extra configure arguments).
 file(REMOVE_RECURSE "${WORK}")
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(result)
-    message(FATAL_ERROR "${ARGN}\nfailed (${result}):\n${out}")
-  endif()
-  set(out "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run.cmake)
 
 run("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${WORK}/build" ${ARGS})
 run("${CMAKE_COMMAND}" --build "${WORK}/build")
