@@ -312,6 +312,10 @@ endfunction()
 # Gives the absolute PNG path, its name without extension and the .zeq path
 # in <png_var>, <name_var> and <zeq_var>.
 function(_png2zeq_check_image image output_dir png_var name_var zeq_var)
+  # On a Windows host a backslash separates folders, as users write them there.
+  if(CMAKE_HOST_WIN32)
+    file(TO_CMAKE_PATH "${image}" image)
+  endif()
   _png2zeq_check_characters("${image}" "IMAGES item")
   get_filename_component(png "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   get_source_file_property(generated "${png}" GENERATED)
