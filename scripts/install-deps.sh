@@ -7,6 +7,10 @@ packages=(cmake ninja-build g++ pkg-config libpng-dev zlib1g-dev libdeflate-dev 
 if [ "${PNG2ZEQ_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 if [ "${PNG2ZEQ_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev); fi
 if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
+# The Windows cross build and its test run under Wine (scripts/test-windows.sh).
+if [ "${PNG2ZEQ_WITH_WINDOWS:-0}" = 1 ]; then
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest make)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
