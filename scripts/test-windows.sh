@@ -4,7 +4,8 @@
 # scripts/install-deps.sh), builds libpng and libdeflate from Debian's source
 # packages and GoogleTest from /usr/src/googletest for the MinGW target (once:
 # they are kept under build/windows-deps/), then leaves
-# build/windows/bin/png2zeq.exe and zeq2png.exe, linked statically.
+# build/windows/bin/png2zeq.exe and zeq2png.exe, linked statically, and the
+# release archive build/windows/png2zeq-<version>-win64.zip.
 #
 #   scripts/test-windows.sh [ctest arguments...]
 set -euo pipefail
@@ -78,7 +79,7 @@ wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 export WINEPREFIX=$root/build/windows-wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-"$wineserver" -p </dev/null >/dev/null 2>&1
+"$wineserver" -p </dev/null >/dev/null 2>&1 || true  # fails when one already serves this prefix
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true  # creates the prefix on a first run
 
@@ -94,4 +95,8 @@ for tool in png2zeq zeq2png; do
     exit 1
   fi
 done
-ctest --test-dir "$build" -j "$jobs" --output-on-failure "$@"
+# Now and then a Wine process dies on its way out, after its work, with
+# "Inconsistency detected by ld.so: dl-fini.c"; a failed test runs once more.
+ctest --test-dir "$build" -j "$jobs" --output-on-failure --repeat until-pass:2 "$@"
+(cd "$build" && cpack -G ZIP >/dev/null)
+echo "Windows release archive: $(ls "$build"/png2zeq-*-win64.zip)"

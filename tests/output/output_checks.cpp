@@ -53,11 +53,11 @@ PathState ObservePath(const std::string& path) {
   const HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return state;
-  BY_HANDLE_FILE_INFORMATION information;
-  const bool onDisk = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information);
+  BY_HANDLE_FILE_INFORMATION file;
+  const bool onDisk = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &file);
   CloseHandle(handle);
   state.exists = true;
-  state.type = !onDisk ? S_IFCHR : (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? S_IFDIR : S_IFREG;
+  state.type = static_cast<mode_t>(!onDisk ? S_IFCHR : (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? S_IFDIR : S_IFREG);
   if (state.type == S_IFREG) state.content = ReadFile(path);
   return state;
 }

@@ -1,14 +1,11 @@
 #pragma once
-// Tests of what only POSIX systems have (fork, signals, resource limits,
-// file modes and owners, symbolic links made by any user) are compiled there
-// alone; on Windows each is listed all the same and reports Skipped:
-//
+// Tests of what only POSIX systems have are compiled there alone; on Windows
+// each is listed all the same and reports Skipped:
 //   #ifndef _WIN32
 //   TEST(Suite, Name) { ... }
 //   #else
 //   PNG2ZEQ_POSIX_ONLY(Suite, Name, "fork and signals")
 //   #endif
-
 #include <gtest/gtest.h>
 
 #define PNG2ZEQ_POSIX_ONLY(suite, name, needs) \

@@ -1,9 +1,7 @@
-// RunProcess on Windows: CreateProcessW with both output pipes drained.
+// RunProcess on Windows: CreateProcessW, both output pipes drained at once.
 #include <windows.h>
 
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "support/subprocess.h"
 
@@ -23,15 +21,11 @@ std::string Quote(const std::string& argument) {
   std::string quoted = "\"";
   size_t backslashes = 0;
   for (const char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-    backslashes = 0;
+    if (c == '"') quoted.append(backslashes + 1, '\\');  // n backslashes before a quote: 2n + 1
+    backslashes = c == '\\' ? backslashes + 1 : 0;
     quoted += c;
   }
-  return quoted.append(2 * backslashes, '\\') + "\"";
+  return quoted.append(backslashes, '\\') + "\"";
 }
 
 void Drain(HANDLE pipe, std::string* sink) {
@@ -47,41 +41,38 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                          const std::string& workingDirectory) {
   ProcessResult result;
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  HANDLE outRead, outWrite, errRead, errWrite;
-  if (!CreatePipe(&outRead, &outWrite, &inherited, 0) || !CreatePipe(&errRead, &errWrite, &inherited, 0)) {
+  HANDLE outRead, errRead;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  if (!CreatePipe(&outRead, &startup.hStdOutput, &inherited, 0) ||
+      !CreatePipe(&errRead, &startup.hStdError, &inherited, 0)) {
     return result;
   }
   SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                           OPEN_EXISTING, 0, nullptr);
+  startup.hStdInput =
+      CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
   std::string commandLine = Quote(program);
-  for (const std::string& argument : arguments) commandLine += " " + Quote(argument);
+  for (const std::string& argument : arguments) commandLine.append(1, ' ').append(Quote(argument));
   std::wstring wideCommand = Widen(commandLine);
-  const std::wstring wideDirectory = Widen(workingDirectory);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nul;
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errWrite;
+  const std::wstring directory = Widen(workingDirectory);
   PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessW(Widen(program).c_str(), wideCommand.data(), nullptr, nullptr,
-                                      TRUE, 0, nullptr,
-                                      workingDirectory.empty() ? nullptr : wideDirectory.c_str(),
-                                      &startup, &process);
-  CloseHandle(outWrite);
-  CloseHandle(errWrite);
-  CloseHandle(nul);
+  const BOOL started = CreateProcessW(Widen(program).c_str(), wideCommand.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &process);
+  for (HANDLE childEnd : {startup.hStdOutput, startup.hStdError, startup.hStdInput}) CloseHandle(childEnd);
   std::thread errors(Drain, errRead, &result.errors);
   Drain(outRead, &result.output);
   errors.join();
-  if (!started) return result;
-  WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
-  if (GetExitCodeProcess(process.hProcess, &code)) result.exitStatus = static_cast<int>(code);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  if (started && WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.hProcess, &code)) {
+    result.exitStatus = static_cast<int>(code);
+  }
+  if (started) {
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
   return result;
 }
 

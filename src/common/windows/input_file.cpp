@@ -13,7 +13,10 @@ namespace {
 
 windows::WidePath gInputPath;
 
-HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+// The system's handle under a C stream, which the C library gives as an integer.
+HANDLE HandleOf(std::FILE* file) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));  // NOLINT(performance-no-int-to-ptr)
+}
 
 }  // namespace
 
