@@ -67,14 +67,14 @@ int ErrnoFor(DWORD error) {
 // Six letters and digits that differ from run to run and from attempt to attempt.
 void RandomLetters(int attempt, wchar_t (&letters)[kRandomLetters + 1]) {
   static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+  constexpr size_t kAlphabetSize = sizeof kAlphabet / sizeof kAlphabet[0] - 1;
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  uint64_t mixed = static_cast<uint64_t>(now.QuadPart) ^ (uint64_t{GetCurrentProcessId()} << 32) ^
-                   static_cast<uint64_t>(attempt) * 0x9E3779B97F4A7C15u;
-  mixed = (mixed ^ (mixed >> 31)) * 0xBF58476D1CE4E5B9u;
-  for (wchar_t& letter : letters) {
-    letter = kAlphabet[mixed % (sizeof kAlphabet / sizeof kAlphabet[0] - 1)];
-    mixed = mixed / 36 + 0x94D049BB133111EBu * (mixed & 0xFF);
+  uint64_t state = static_cast<uint64_t>(now.QuadPart) ^ (uint64_t{GetCurrentProcessId()} << 32) ^
+                   static_cast<uint64_t>(attempt);
+  for (int i = 0; i < kRandomLetters; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;  // a 64-bit LCG step
+    letters[i] = kAlphabet[(state >> 33) % kAlphabetSize];
   }
   letters[kRandomLetters] = L'\0';
 }
@@ -98,8 +98,10 @@ bool CreateTemporary(OutputState* output) {
                                       output->destinationPath, static_cast<int>(nameLength), name, letters);
     if (written < 0 || !windows::PrefixLongPath(output->temporaryPath)) return false;
     windows::BeginOutputStep();
-    output->file = CreateFileW(output->temporaryPath, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deleting only, so that the console clean-up can remove it
+    // should the mark not take.
+    output->file = CreateFileW(output->temporaryPath, GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
     if (IsOpen(output->file)) {
       DeleteWhenClosed(output->file, true);
@@ -143,8 +145,8 @@ bool ResolveNewFile(const wchar_t* path, OutputState* output) {
          windows::PrefixLongPath(output->destinationPath);
 }
 
-// Opens a destination that is not a file on a disk (NUL, CON, a pipe) for
-// writing in place.
+// Opens a destination that is not a file on a disk (NUL, CON, a named pipe)
+// for writing in place.
 bool OpenDevice(const wchar_t* path, OutputState* output) {
   output->file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
@@ -155,14 +157,13 @@ bool OpenDevice(const wchar_t* path, OutputState* output) {
 // written or replaced (the caller then abandons what was opened).
 bool OpenOutput(const char* path, std::initializer_list<const char*> inputs, OutputState* output) {
   if (!windows::ToSystemPath(path, gRequestedPath)) return false;
+  if (windows::IsDevicePath(gRequestedPath)) return OpenDevice(gRequestedPath, output);
   // First only a look at what is there, which disturbs no one.
   const HANDLE look = CreateFileW(gRequestedPath, FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (!IsOpen(look)) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-      return ResolveNewFile(gRequestedPath, output) && CreateTemporary(output);
-    }
-    return OpenDevice(gRequestedPath, output);  // CON opens only for reading or for writing
+    return GetLastError() == ERROR_FILE_NOT_FOUND && ResolveNewFile(gRequestedPath, output) &&
+           CreateTemporary(output);
   }
   FileFacts facts;
   const bool onDisk = windows::InspectHandle(look, &facts);

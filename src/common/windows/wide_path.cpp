@@ -44,6 +44,12 @@ bool PrefixLongPath(WidePath& path) {
   return true;
 }
 
+bool IsDevicePath(const wchar_t* path) {
+  if (StartsWith(path, kDevicePrefix)) return true;
+  const DWORD length = GetFullPathNameW(path, kWidePathSize, gFullPath, nullptr);
+  return length > 0 && length < kWidePathSize && StartsWith(gFullPath, kDevicePrefix);
+}
+
 bool ToSystemPath(const char* path, WidePath& out) {
   if (!Utf8ToWide(path, out, kWidePathSize) || out[0] == L'\0') return false;
   if (StartsWith(out, kLongPrefix) || StartsWith(out, kDevicePrefix)) return true;

@@ -20,6 +20,10 @@ bool Utf8ToWide(const char* text, wchar_t* out, size_t size);
 // \\.\...) stay as written. False when it cannot be converted.
 bool ToSystemPath(const char* path, WidePath& out);
 
+// True when `path` names a device (NUL, CON, COM1, \\.\...), as the system
+// reads it.
+bool IsDevicePath(const wchar_t* path);
+
 // Gives the full path `path` the \\?\ prefix (\\?\UNC\ for a network path)
 // when it reaches MAX_PATH characters and has none. False when it does not
 // fit.
