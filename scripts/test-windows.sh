@@ -78,6 +78,9 @@ fi
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 export WINEPREFIX=$root/build/windows-wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine maps names to and from Linux through the locale's character set: only
+# UTF-8 carries every name.
+export LC_ALL=C.UTF-8
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1 || true  # fails when one already serves this prefix
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
