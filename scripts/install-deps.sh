@@ -12,6 +12,10 @@ if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
 if [ "${PNG2ZEQ_WITH_DEVICE:-0}" = 1 ]; then
   packages+=(gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
 fi
+# The Windows cross build and its test run under Wine (scripts/test-windows.sh).
+if [ "${PNG2ZEQ_WITH_WINDOWS:-0}" = 1 ]; then
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest make)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

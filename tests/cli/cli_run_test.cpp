@@ -60,7 +60,9 @@ TEST(CliRun, ConvertsSilentlyAndWritesTheExpectedFile) {
       {{"-output", "sub/", "in.png"}, "sub/in.zeq", kFormatRgb888, true},
       {{"-output", "sub/.zeq", "in.png"}, "sub/in.zeq", kFormatRgb888, true},
       {{"-output", ".bin", "in.png"}, "in.zeq", kFormatRgb888, true},
+#ifndef _WIN32  // there, the current directory of drive C:
       {{"-output", "C:", "in.png"}, "C:in.zeq", kFormatRgb888, true},
+#endif
       {{"-output", std::string(255, 'o'), "in.png"}, std::string(255, 'o'), kFormatRgb888, true},
       // Input names.
       {{"sub/in.png"}, "sub/in.zeq", kFormatRgb888, true},

@@ -1,9 +1,13 @@
 #include "output/output_checks.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -42,6 +46,22 @@ Bytes RandomBytes(size_t length, uint32_t seed) {
   return bytes;
 }
 
+#ifdef _WIN32
+// Windows' stat knows no devices: the type comes from an open handle.
+PathState ObservePath(const std::string& path) {
+  PathState state;
+  const HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return state;
+  BY_HANDLE_FILE_INFORMATION file;
+  const bool onDisk = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &file);
+  CloseHandle(handle);
+  state.exists = true;
+  state.type = static_cast<mode_t>(!onDisk ? S_IFCHR : (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? S_IFDIR : S_IFREG);
+  if (state.type == S_IFREG) state.content = ReadFile(path);
+  return state;
+}
+#else
 PathState ObservePath(const std::string& path) {
   PathState state;
   struct stat status;
@@ -51,7 +71,19 @@ PathState ObservePath(const std::string& path) {
   if (S_ISREG(status.st_mode)) state.content = ReadFile(path);
   return state;
 }
+#endif
 
+#ifdef _WIN32
+// Open for writing, sharing only reading: how a run holds the file it replaces.
+HeldLock::HeldLock(const std::string& path) {
+  handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  held_ = handle_ != INVALID_HANDLE_VALUE;
+}
+
+HeldLock::~HeldLock() {
+  if (held_) CloseHandle(handle_);
+}
+#else
 HeldLock::HeldLock(const std::string& path) {
   fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
   held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
@@ -60,5 +92,6 @@ HeldLock::HeldLock(const std::string& path) {
 HeldLock::~HeldLock() {
   if (fd_ >= 0) close(fd_);
 }
+#endif
 
 }  // namespace png2zeq::testing

@@ -37,7 +37,8 @@ struct PathState {
 PathState ObservePath(const std::string& path);
 
 // An exclusive advisory lock on `path`, taken through an open file
-// description of its own, as a concurrent run would hold it.
+// description of its own, as a concurrent run would hold it (on Windows,
+// the file open for writing with only reading shared).
 class HeldLock {
  public:
   explicit HeldLock(const std::string& path);
@@ -48,6 +49,7 @@ class HeldLock {
 
  private:
   int fd_ = -1;
+  void* handle_ = nullptr;  // Windows
   bool held_ = false;
 };
 

@@ -2,9 +2,11 @@
 // files left on disk, the lines printed and the exit status.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <csignal>
@@ -17,6 +19,7 @@
 #include "common/zeq_format.h"
 #include "output/output_checks.h"
 #include "support/png_builder.h"
+#include "support/posix_only.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 #include "support/zeq_files.h"
@@ -231,6 +234,7 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
   }
 }
 
+#ifndef _WIN32
 // Runs with every write to a regular file failing, as on a full disk
 // (the file size limit is inherited by the converter), and with outputs
 // that are the input: each file stays as it was and no temporary is left.
@@ -274,6 +278,9 @@ TEST(OutputCli, FailedOrRefusedOutputLeavesEveryFileAsItWas) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
   }
 }
+#else
+PNG2ZEQ_POSIX_ONLY(OutputCli, FailedOrRefusedOutputLeavesEveryFileAsItWas, "file size limits and symbolic links")
+#endif
 
 // A writer failure as the user sees it: the output path it meets, the result
 // code, and the lines the writer adds with -verbose.
@@ -291,7 +298,7 @@ const WriterFailure kWriterFailures[] = {
     {"path is a directory",
      [](const TempDir& dir) {
        const std::string path = dir.File("taken");
-       mkdir(path.c_str(), 0700);
+       std::filesystem::create_directory(path);
        return path;
      },
      false, ErrorCode::CreateZEQFailed, ""},
@@ -305,6 +312,7 @@ const WriterFailure kWriterFailures[] = {
     {"full device", [](const TempDir&) { return std::string("/dev/full"); }, false, ErrorCode::WriteError,
      "Error writing the header, wrote 4294967295 expected 24\n"},
 };
+#ifndef _WIN32
 const WriterFailure kReadOnlyDirectory = {"read-only directory",
                                           [](const TempDir& dir) {
                                             const std::string parent = dir.File("readonly");
@@ -312,6 +320,7 @@ const WriterFailure kReadOnlyDirectory = {"read-only directory",
                                             return parent + "/out.zeq";
                                           },
                                           false, ErrorCode::CreateZEQFailed, ""};
+#endif
 
 // Runs the converter quietly and verbosely against the prepared output path
 // and checks the status, the lines printed and that the path is unchanged.
@@ -347,10 +356,14 @@ TEST(OutputCli, WriterFailuresEndTheRunWithTheirCode) {
   for (const WriterFailure& c : kWriterFailures) ExpectWriterFailure(c);
 }
 
+#ifndef _WIN32
 TEST(OutputCli, ReadOnlyDirectoryGivesCreateZEQFailed) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
   ExpectWriterFailure(kReadOnlyDirectory);
 }
+#else
+PNG2ZEQ_POSIX_ONLY(OutputCli, ReadOnlyDirectoryGivesCreateZEQFailed, "directory modes")
+#endif
 
 }  // namespace
 }  // namespace png2zeq

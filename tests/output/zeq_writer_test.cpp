@@ -1,11 +1,13 @@
 #include "output/zeq_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,7 @@
 #include "common/platform.h"
 #include "common/heap.h"
 #include "output/output_checks.h"
+#include "support/posix_only.h"
 #include "support/temp_dir.h"
 
 namespace png2zeq {
@@ -88,6 +91,7 @@ TEST(ZeqWriter, WritesHeaderThenTheJobsBlock) {
   }
 }
 
+#ifndef _WIN32
 TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytesAndKeepsModeAndOwner) {
   TempDir dir;
   WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
@@ -105,7 +109,11 @@ TEST(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytesAndKeepsModeAndOwner) {
   EXPECT_EQ(status.st_mode & 07777, 0664u);
   EXPECT_EQ(status.st_uid, owner);
 }
+#else
+PNG2ZEQ_POSIX_ONLY(ZeqWriter, OverwritingALongerFileLeavesNoStaleBytesAndKeepsModeAndOwner, "file modes and owners")
+#endif
 
+#ifndef _WIN32
 TEST(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly) {
   TempDir dir;
   WriterJob writer(dir.File("out.zeq"), kOnePixelRgb565Block, kOnePixelRgb565);
@@ -117,6 +125,9 @@ TEST(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly) {
   ASSERT_EQ(stat(writer.path.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
 }
+#else
+PNG2ZEQ_POSIX_ONLY(ZeqWriter, NewFileIsReadableAndWritableByItsOwnerOnly, "file modes")
+#endif
 
 // Where the output cannot be opened for writing, or another run holds it.
 struct OpenFailure {
@@ -131,7 +142,7 @@ const OpenFailure kOpenFailures[] = {
     {"path is a directory",
      [](const TempDir& dir) {
        const std::string path = dir.File("taken");
-       mkdir(path.c_str(), 0700);
+       std::filesystem::create_directory(path);
        return path;
      },
      false},
@@ -143,6 +154,7 @@ const OpenFailure kOpenFailures[] = {
      },
      true},
 };
+#ifndef _WIN32
 const OpenFailure kReadOnlyDirectory = {"read-only directory",
                                         [](const TempDir& dir) {
                                           const std::string parent = dir.File("readonly");
@@ -150,6 +162,7 @@ const OpenFailure kReadOnlyDirectory = {"read-only directory",
                                           return parent + "/out.zeq";
                                         },
                                         false};
+#endif
 
 // Runs the writer (verbose) against the prepared scene and checks that it
 // fails to open, prints only its first line and leaves the path as it was.
@@ -175,10 +188,14 @@ TEST(ZeqWriter, OpenFailuresGiveCreateZEQFailedAndChangeNothing) {
   for (const OpenFailure& c : kOpenFailures) ExpectCreateFailureChangesNothing(c);
 }
 
+#ifndef _WIN32
 TEST(ZeqWriter, ReadOnlyDirectoryGivesCreateZEQFailed) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
   ExpectCreateFailureChangesNothing(kReadOnlyDirectory);
 }
+#else
+PNG2ZEQ_POSIX_ONLY(ZeqWriter, ReadOnlyDirectoryGivesCreateZEQFailed, "directory modes")
+#endif
 
 TEST(ZeqWriter, FullDeviceGivesWriteErrorAndSurvives) {
   struct stat status;
@@ -196,6 +213,7 @@ TEST(ZeqWriter, FullDeviceGivesWriteErrorAndSurvives) {
   EXPECT_TRUE(S_ISCHR(status.st_mode));
 }
 
+#ifndef _WIN32
 // Runs the writer in a child process whose files may grow to `sizeLimit`
 // bytes; returns the child's exit status (the writer's result) and what it
 // printed, or -1 when the child did not exit normally.
@@ -251,6 +269,9 @@ TEST(ZeqWriter, FailedWriteLeavesTheExistingFileAsItWas) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
+#else
+PNG2ZEQ_POSIX_ONLY(ZeqWriter, FailedWriteLeavesTheExistingFileAsItWas, "fork and file size limits")
+#endif
 
 // The block-write error texts this process can provoke without help from
 // the kernel's storage: a block the kernel cannot read gives EFAULT.
@@ -292,6 +313,7 @@ TEST(ZeqWriter, PrintsNothingWithoutVerbose) {
   }
 }
 
+#ifndef _WIN32
 TEST(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal) {
   for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM,
                                  SIGVTALRM, SIGPROF, SIGXCPU}) {
@@ -313,6 +335,9 @@ TEST(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
   }
 }
+#else
+PNG2ZEQ_POSIX_ONLY(AtomicOutput, InterruptedWriteRemovesItsTemporaryAndDiesOfTheSignal, "fork and signals")
+#endif
 
 }  // namespace
 }  // namespace png2zeq

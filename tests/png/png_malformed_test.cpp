@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -283,7 +284,7 @@ TEST(PngReader, RefusesAFileCutShortAnywhere) {
 TEST(PngReader, InputThatCannotBeOpenedPrintsNothing) {
   TempDir dir;
   const std::string directory = dir.File("folder.png");
-  ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(directory));
   const std::string cases[] = {dir.File("absent.png"), directory, dir.path(),
                                dir.File("absent/inside.png")};
   const int descriptorsBefore = OpenDescriptorCount();

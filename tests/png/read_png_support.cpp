@@ -1,6 +1,10 @@
 #include "read_png_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dirent.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -109,6 +113,12 @@ uint32_t DecodedBytesPerPixel(uint8_t colourType) {
   return ::testing::AssertionSuccess();
 }
 
+#ifdef _WIN32
+int OpenDescriptorCount() {
+  DWORD count = 0;
+  return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<int>(count) : -1;
+}
+#else
 int OpenDescriptorCount() {
   DIR* dir = opendir("/proc/self/fd");
   if (dir == nullptr) return -1;
@@ -119,5 +129,6 @@ int OpenDescriptorCount() {
   closedir(dir);
   return count;
 }
+#endif
 
 }  // namespace png2zeq::testing

@@ -49,7 +49,7 @@ ReadOutcome ReadPngBytes(const Bytes& file, bool verbose = false);
 // Bytes per pixel of a decoded colour type (0, 2, 4, 6), or 0 for any other.
 uint32_t DecodedBytesPerPixel(uint8_t colourType);
 
-// Number of file descriptors this process has open, to show that a read
+// Number of file descriptors (on Windows, handles) this process has open, to show that a read
 // closes its input on every path.
 int OpenDescriptorCount();
 

@@ -4,10 +4,22 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 namespace png2zeq::testing {
 
+#ifdef _WIN32
+// Windows has no mkdtemp: random names until one is new.
+TempDir::TempDir() {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const auto candidate = std::filesystem::temp_directory_path() / ("png2zeq-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) path_ = candidate.string();
+  }
+  if (path_.empty()) ADD_FAILURE() << "cannot make a temporary directory";
+}
+#else
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/png2zeq-test-XXXXXX";
@@ -16,6 +28,7 @@ TempDir::TempDir() {
   if (mkdtemp(buffer.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed for " << pattern;
   path_ = buffer.data();
 }
+#endif
 
 TempDir::~TempDir() {
   std::error_code ignored;

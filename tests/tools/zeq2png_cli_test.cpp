@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -128,7 +129,7 @@ TEST(Zeq2PngProcess, WritesThePreviewBesideTheInputSilently) {
 TEST(Zeq2PngProcess, OutputOptionNamesTheFileOrItsDirectory) {
   TempDir dir;
   WriteFile(dir.File("image.zeq"), ValidFile());
-  ASSERT_EQ(0, mkdir(dir.File("out").c_str(), 0700));
+  ASSERT_TRUE(std::filesystem::create_directory(dir.File("out")));
   EXPECT_EQ(RunZeq2PngProcess({"-o", dir.File("named.png"), dir.File("image.zeq")}).exitStatus, 0);
   EXPECT_TRUE(FileExists(dir.File("named.png")));
   EXPECT_EQ(RunZeq2PngProcess({"/OUTPUT", dir.File("out/"), dir.File("image.zeq")}).exitStatus,
@@ -269,7 +270,7 @@ TEST(Zeq2PngProcess, InputThatCannotBeReadOrIsTooLarge) {
   // A sparse file one byte beyond the largest possible ZEQ file.
   const std::string huge = dir.File("huge.zeq");
   WriteFile(huge, Bytes{0x5E, 0x0B, 0x5E, 0x0B});
-  ASSERT_EQ(0, truncate(huge.c_str(), static_cast<off_t>(MaxZeqFileSize() + 1)));
+  std::filesystem::resize_file(huge, MaxZeqFileSize() + 1);
   EXPECT_EQ(RunZeq2PngProcess({huge}).exitStatus, static_cast<int>(ZeqResult::ZEQFileTooLarge));
 }
 
@@ -282,7 +283,7 @@ TEST(Zeq2PngProcess, PreviewThatCannotBeCreatedOrWritten) {
   EXPECT_EQ(missingDir.output, FailureLines(ZeqResult::CreatePNGFailed, dir.File("image.zeq")));
 
   // The input itself, by its name or a hard link, is never replaced by its preview.
-  link(dir.File("image.zeq").c_str(), dir.File("hard.png").c_str());
+  std::filesystem::create_hard_link(dir.File("image.zeq"), dir.File("hard.png"));
   for (const char* output : {"image.zeq", "hard.png"}) {
     EXPECT_EQ(RunZeq2PngProcess({"-o", dir.File(output), dir.File("image.zeq")}).exitStatus,
               static_cast<int>(ZeqResult::CreatePNGFailed));
