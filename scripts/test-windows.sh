@@ -88,7 +88,7 @@ trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_FIND_ROOT_PATH="$prefix" \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" >/dev/null
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DPNG2ZEQ_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 for tool in png2zeq zeq2png; do
   # Only Windows' own DLLs: a MinGW runtime or library DLL would show here.
