@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -371,8 +372,8 @@ TEST(PngReader, RefusesOversizedImagesWhenReadingTheHeader) {
 
     // With everything after the header replaced by junk, the failure and its
     // message stay the same: the image data were never read.
-    Bytes headerOnly(file.begin(), file.begin() + 8 + 12 + 13);
-    headerOnly.resize(file.size(), 0xEE);
+    Bytes headerOnly(file.size(), 0xEE);
+    std::copy_n(file.begin(), 8 + 12 + 13, headerOnly.begin());
     const ReadOutcome junk = ReadPngBytes(headerOnly);
     EXPECT_TRUE(IsDecodeFailure(junk));
     EXPECT_EQ(junk.printed, outcome.printed);
