@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "common/platform.h"
+#include "platform/platform.h"
 
 namespace png2zeq {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "common/heap.h"
-#include "common/platform.h"
+#include "platform/platform.h"
 
 namespace png2zeq {
 namespace {

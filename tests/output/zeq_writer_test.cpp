@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
-#include "common/platform.h"
 #include "common/heap.h"
 #include "output/output_checks.h"
+#include "platform/platform.h"
 #include "support/posix_only.h"
 #include "support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/platform.h"
+#include "platform/platform.h"
 
 namespace zeq2png {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "common/platform.h"
 #include "common/zeq_format.h"
+#include "platform/platform.h"
 
 namespace zeq2png {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // Paths for the wide (UTF-16) file functions of Windows. Not for use outside
-// src/common/windows.
+// src/platform/windows.
 
 #include <cstddef>
 

@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "common/platform.h"
+#include "platform/platform.h"
 
 namespace png2zeq {
 namespace {

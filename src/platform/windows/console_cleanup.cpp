@@ -5,8 +5,8 @@
 
 #include <cwchar>
 
-#include "common/windows/wide_path.h"
-#include "common/windows/windows_output.h"
+#include "platform/windows/wide_path.h"
+#include "platform/windows/windows_output.h"
 
 namespace png2zeq::windows {
 namespace {

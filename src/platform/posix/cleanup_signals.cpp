@@ -5,7 +5,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "common/posix/posix_output.h"
+#include "platform/posix/posix_output.h"
 
 namespace png2zeq::posix {
 namespace {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/platform.h"
-#include "common/posix/posix_output.h"
+#include "platform/platform.h"
+#include "platform/posix/posix_output.h"
 
 namespace png2zeq {
 namespace {

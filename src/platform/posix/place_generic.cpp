@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "common/posix/posix_output.h"
+#include "platform/posix/posix_output.h"
 
 namespace png2zeq::posix {
 

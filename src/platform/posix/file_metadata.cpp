@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/posix/posix_output.h"
+#include "platform/posix/posix_output.h"
 
 namespace png2zeq::posix {
 namespace {

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
-#include "common/posix/posix_output.h"
+#include "platform/posix/posix_output.h"
 
 namespace png2zeq::posix {
 

@@ -1,6 +1,6 @@
 #pragma once
 // What the parts of the POSIX platform layer share about the one open
-// output. Not for use outside src/common/posix.
+// output. Not for use outside src/platform/posix.
 
 #include <signal.h>
 #include <sys/stat.h>

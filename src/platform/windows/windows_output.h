@@ -1,6 +1,6 @@
 #pragma once
 // What the parts of the Windows output layer share. Not for use outside
-// src/common/windows.
+// src/platform/windows.
 
 #include <windows.h>
 

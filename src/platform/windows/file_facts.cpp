@@ -1,8 +1,8 @@
 // Telling files apart on Windows: the volume's serial number and the file's
 // index name one file whatever path or hard link leads to it.
 
-#include "common/windows/wide_path.h"
-#include "common/windows/windows_output.h"
+#include "platform/windows/wide_path.h"
+#include "platform/windows/windows_output.h"
 
 namespace png2zeq::windows {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "common/platform.h"
+#include "platform/platform.h"
 
 namespace png2zeq {
 

@@ -1,6 +1,6 @@
 // UTF-8 paths made into what the wide file functions of Windows take.
 
-#include "common/windows/wide_path.h"
+#include "platform/windows/wide_path.h"
 
 #include <windows.h>
 

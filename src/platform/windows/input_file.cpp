@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "common/platform.h"
-#include "common/windows/wide_path.h"
+#include "platform/platform.h"
+#include "platform/windows/wide_path.h"
 
 namespace png2zeq {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/platform.h"
+#include "platform/platform.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 #include "support/zeq_files.h"

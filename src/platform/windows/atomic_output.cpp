@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cwchar>
 
-#include "common/platform.h"
-#include "common/windows/wide_path.h"
-#include "common/windows/windows_output.h"
+#include "platform/platform.h"
+#include "platform/windows/wide_path.h"
+#include "platform/windows/windows_output.h"
 
 namespace png2zeq {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/posix/posix_output.h"
+#include "platform/posix/posix_output.h"
 
 namespace png2zeq::posix {
 namespace {
