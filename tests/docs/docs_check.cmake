@@ -1,0 +1,59 @@
+# Keeps the documentation honest. Run as
+#   cmake -DSOURCE_DIR=<repository> -P docs_check.cmake
+# (a) every relative link in the Markdown pages names an existing file (anchors
+#     are not checked); (b) every option in a tool's own option table is
+#     described in the OPTIONS section of its manual page.
+file(GLOB pages ${SOURCE_DIR}/README.md ${SOURCE_DIR}/CONTRIBUTING.md ${SOURCE_DIR}/docs/*.md
+  ${SOURCE_DIR}/bench/README.md ${SOURCE_DIR}/examples/*/README.md ${SOURCE_DIR}/loader/README.md)
+set(failures "")
+foreach(page IN LISTS pages)
+  file(READ ${page} text)
+  # "](" becomes a marker first, since brackets would hold a CMake list together.
+  string(REPLACE "](" "@LINK@" text "${text}")
+  string(REGEX MATCHALL "@LINK@[^)# ]*" links "${text}")
+  get_filename_component(directory ${page} DIRECTORY)
+  foreach(link IN LISTS links)
+    string(REPLACE "@LINK@" "" target "${link}")
+    if(NOT target STREQUAL "" AND NOT target MATCHES "^[a-z]+:" AND NOT EXISTS ${directory}/${target})
+      list(APPEND failures "${page}: no file for the link '${target}'")
+    endif()
+  endforeach()
+endforeach()
+
+# The option names are the first field of each row of the table `kOptions[]`.
+foreach(pair IN ITEMS "src/cli/command_line.cpp=man/png2zeq.1"
+                      "tools/zeq2png/command_line.cpp=man/zeq2png.1")
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 table_source)
+  list(GET pair 1 man_page)
+  file(READ ${SOURCE_DIR}/${table_source} source)
+  string(REGEX MATCH "kOptions\\[\\] = {[^;]*};" table "${source}")
+  string(REGEX MATCHALL "{\"[^\"]+" names "${table}")
+  if(names STREQUAL "")
+    list(APPEND failures "${table_source}: no option table kOptions[] found")
+  endif()
+  file(READ ${SOURCE_DIR}/${man_page} man)
+  string(FIND "${man}" "\n.SH OPTIONS\n" start)
+  if(start EQUAL -1)
+    list(APPEND failures "${man_page}: no OPTIONS section")
+    continue()
+  endif()
+  math(EXPR start "${start} + 13")
+  string(SUBSTRING "${man}" ${start} -1 section)
+  string(FIND "${section}" "\n.SH " end)
+  string(SUBSTRING "${section}" 0 ${end} section)
+  # Words as the page spells them (\-name), with fonts and punctuation as spaces.
+  string(REGEX REPLACE "\\\\f[BIRP]|[^-A-Za-z0-9?\\\\]" " " section " ${section} ")
+  foreach(name IN LISTS names)
+    string(SUBSTRING "${name}" 2 -1 name)
+    string(FIND "${section}" " \\-${name} " found)
+    if(found EQUAL -1)
+      list(APPEND failures "${man_page}: option -${name} of ${table_source} is not described under OPTIONS")
+    endif()
+  endforeach()
+endforeach()
+
+if(failures)
+  list(JOIN failures "\n" message)
+  message(FATAL_ERROR "${message}")
+endif()
