@@ -60,7 +60,7 @@ TEST(EqualsIgnoringCase, FoldsAsciiLettersOnly) {
 }
 
 // What one option argument, placed ahead of the input path, sets.
-enum class Effect { None, Verbose, Uncompressed, Dither, Depth, Output, Best };
+enum class Effect { None, Verbose, Uncompressed, Dither, Depth, Output, Best, Window };
 
 struct OptionCase {
   const char* option;
@@ -80,6 +80,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
       {"-output", Effect::Output},     {"/oUtPuT", Effect::Output},
       {"-b", Effect::Best},            {"/B", Effect::Best},
       {"-best", Effect::Best},         {"/BeSt", Effect::Best},
+      {"-w", Effect::Window},          {"/WiNdOw", Effect::Window},
       // Near misses are unknown options: passed over, value not consumed.
       {"-verb", Effect::None},         {"-verbosee", Effect::None},
       {"-vv", Effect::None},           {"--v", Effect::None},
@@ -89,8 +90,10 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
   };
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(c.option);
-    const bool takesValue = c.effect == Effect::Depth || c.effect == Effect::Output;
-    Arguments arguments = takesValue ? Arguments{c.option, "VALUE", "in.png"}
+    const bool takesValue =
+        c.effect == Effect::Depth || c.effect == Effect::Output || c.effect == Effect::Window;
+    const char* value = c.effect == Effect::Window ? "012" : "VALUE";
+    Arguments arguments = takesValue ? Arguments{c.option, value, "in.png"}
                                      : Arguments{c.option, "in.png"};
     ConversionJob job{};
     ASSERT_EQ(Parse(job, arguments), ErrorCode::OK);
@@ -98,6 +101,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
     EXPECT_EQ(job.verbose, c.effect == Effect::Verbose ? 1 : 0);
     EXPECT_EQ(job.uncompressed, c.effect == Effect::Uncompressed ? 1 : 0);
     EXPECT_EQ(job.best, c.effect == Effect::Best ? 1 : 0);
+    EXPECT_EQ(job.windowBits, c.effect == Effect::Window ? 12 : 0);
     EXPECT_EQ(job.ditherState != nullptr, c.effect == Effect::Dither);
     EXPECT_EQ(job.ditherError != nullptr, c.effect == Effect::Dither);
     EXPECT_EQ(job.depthText, c.effect == Effect::Depth ? arguments.at(2) : nullptr);
@@ -127,7 +131,7 @@ TEST(ParseCommandLine, ValueOfDepthAndOutputIsNeverAnOption) {
 
 TEST(ParseCommandLine, ResetsEveryCommandLineField) {
   ConversionJob job{};
-  Arguments first{"-v", "-u", "-b", "-dither", "-d", "565", "-o", "x.zeq", "in.png"};
+  Arguments first{"-v", "-u", "-b", "-w", "9", "-dither", "-d", "565", "-o", "x.zeq", "in.png"};
   ASSERT_EQ(Parse(job, first), ErrorCode::OK);
   Arguments second{"other.png"};
   ASSERT_EQ(Parse(job, second), ErrorCode::OK);
@@ -137,6 +141,7 @@ TEST(ParseCommandLine, ResetsEveryCommandLineField) {
   EXPECT_EQ(job.verbose, 0);
   EXPECT_EQ(job.uncompressed, 0);
   EXPECT_EQ(job.best, 0);
+  EXPECT_EQ(job.windowBits, 0);
   EXPECT_EQ(job.ditherState, nullptr);
   EXPECT_EQ(job.ditherError, nullptr);
 }
