@@ -3,8 +3,9 @@
 # -depth 565 (the pixels a small MCU streams to its panel): the two
 # photographs, the three user-interface images drawn by bench/ui_images.cpp
 # and the Cortex-M4 example's 320 x 240 panel. Prints one table of sizes
-# (and each size against window 15's), one of median wall times in ms of a
-# whole run, and the totals per kind of image.
+# (and each size against window 15's), one of median CPU times in ms of a
+# whole run, and the totals for the photographs and for ui_images.cpp's
+# screens.
 #
 # Usage: bench/window_sizes.sh BUILD_DIR [RUNS]   (RUNS defaults to 3)
 set -euo pipefail
@@ -27,18 +28,17 @@ trap 'rm -rf "$work"' EXIT
 "$work/ui_images" "$work"
 cp "$here/../examples/cortex-m/images/panel.png" "$work/ui-panel-320x240.png"
 
-# Median wall time in ms of RUNS conversions of $1 with the options after it;
-# leaves the output in $work/out.zeq.
+# Median CPU time (user + system) in ms of RUNS conversions of $1 with the
+# options after it, steadier than wall time on a shared machine; leaves the
+# output in $work/out.zeq.
 median_ms() {
   local input=$1
   shift
   for ((i = 0; i < runs; i++)); do
-    local start end
-    start=$(date +%s%N)
-    "$converter" "$@" -output "$work/out.zeq" "$input" > /dev/null
-    end=$(date +%s%N)
-    echo $(( (end - start) / 1000 ))
-  done | sort -n | awk '{ v[NR] = $1 } END { printf "%.1f", v[int((NR + 1) / 2)] / 1000 }'
+    local TIMEFORMAT='%3U %3S'
+    { time "$converter" "$@" -output "$work/out.zeq" "$input" > /dev/null; } 2>&1
+  done | awk '{ print ($1 + $2) * 1000 }' | sort -n |
+    awk '{ v[NR] = $1 } END { printf "%.0f", v[int((NR + 1) / 2)] }'
 }
 
 windows=(15 14 13 12 11 10 9)
@@ -49,6 +49,7 @@ for input in "$photos"/*.png "$work"/ui-*.png; do
   names+=("$name")
   kind=photographs
   [[ $input == "$work"/* ]] && kind="UI screens"
+  [[ $name == ui-panel-* ]] && kind=panel  # not one of ui_images.cpp's screens
   for bits in "${windows[@]}"; do
     ms[$name,$bits]=$(median_ms "$input" -depth 565 -window "$bits")
     bytes[$name,$bits]=$(stat -c %s "$work/out.zeq")
@@ -83,7 +84,7 @@ for kind in photographs "UI screens"; do
 done
 
 echo
-echo "Median wall time of a whole run in ms, -depth 565:"
+echo "Median CPU time (user + system) of a whole run in ms, -depth 565:"
 header "image \\ window bits"
 for name in "${names[@]}"; do
   printf '| %s |' "$name"

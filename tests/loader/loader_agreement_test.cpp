@@ -192,8 +192,7 @@ TEST(ZeqLoader, AgreesWithZeq2PngOnThePhotographs) {
 // one byte less is refused, and both stay within the RAM budget. Too few
 // pixels and a misused stream are refused too, and every status has a text.
 TEST(ZeqLoader, NeedsExactlyItsWorkspaceWithinTheRamBudget) {
-  for (const Bytes& file : {ConvertedRecipe(2, {}), WithWindowBits(ConvertedRecipe(2, {}), 9),
-                            ConvertedRecipe(6, {"-window", "9"})}) {
+  for (const Bytes& file : {ConvertedRecipe(2, {}), WithWindowBits(ConvertedRecipe(2, {}), 9)}) {
     const zeq_info info = HeaderOf(file);
     EXPECT_LE(zeq_workspace_size(&info, 0), 8192u);
     EXPECT_LE(zeq_workspace_size(&info, 1), 8192u + (1u << info.window_bits) + 1024);
@@ -218,11 +217,9 @@ TEST(ZeqLoader, NeedsExactlyItsWorkspaceWithinTheRamBudget) {
   // The compile-time bounds hold every window's figure, at most 512 bytes over.
   for (uint32_t bits = 8; bits <= 15; ++bits) {
     const zeq_info info = {ZEQ_FORMAT_RGB565, 320, 240, 2, 320 * 240 * 2, 1, bits};
-    for (const auto& [exact, bound] : {std::pair{zeq_workspace_size(&info, 1), ZEQ_STREAM_WORKSPACE_BOUND(bits)},
-                                       std::pair{zeq_workspace_size(&info, 0), size_t{ZEQ_DECODE_WORKSPACE_BOUND}}}) {
-      EXPECT_GE(bound, exact) << bits;
-      EXPECT_LE(bound - exact, 512u) << bits;
-    }
+    const size_t stream = zeq_workspace_size(&info, 1), decode = zeq_workspace_size(&info, 0);
+    EXPECT_TRUE(stream <= ZEQ_STREAM_WORKSPACE_BOUND(bits) && ZEQ_STREAM_WORKSPACE_BOUND(bits) - stream <= 512) << bits;
+    EXPECT_TRUE(decode <= ZEQ_DECODE_WORKSPACE_BOUND && ZEQ_DECODE_WORKSPACE_BOUND - decode <= 512) << bits;
   }
   for (zeq_status status = ZEQ_E_BAD_CALL; status <= ZEQ_OK; ++status) {
     EXPECT_STRNE(zeq_status_text(status), zeq_status_text(1)) << status;
