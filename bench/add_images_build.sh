@@ -19,7 +19,7 @@ icons=200
 cmake --install "$build_dir" --prefix "$work/prefix" > /dev/null
 mkdir -p "$work/project/icons"
 for i in $(seq -w 1 $icons); do
-  ZEQ2PNG="$work/prefix/bin/zeq2png" "$here/scripts/synth-png.sh" 32 32 rgba "$i" "$work/project/icons/icon $i.png"
+  ZEQ2PNG="$work/prefix/bin/zeq2png" "$here/bench/synth-png.sh" 32 32 rgba "$i" "$work/project/icons/icon $i.png"
 done
 {
   echo 'cmake_minimum_required(VERSION 3.20)'
