@@ -83,6 +83,30 @@ zeq_status zeq_parse_header(const uint8_t *bytes, size_t size, zeq_info *info);
    is built with, whatever the workspace's alignment. */
 size_t zeq_workspace_size(const zeq_info *info, int streaming);
 
+/* Compile-time upper bounds of zeq_workspace_size(), for a static workspace
+   that is always enough: ZEQ_STREAM_WORKSPACE_BOUND(window_bits) for a
+   stream of any file whose zlib header declares that window (0 or 8..15;
+   zeq_info.window_bits), ZEQ_DECODE_WORKSPACE_BOUND for zeq_decode of any
+   file. They hold on 32-bit and 64-bit targets with zlib 1.2.11 to 1.3.1,
+   and zeq_workspace_size() stays the exact figure. How they add up:
+    - zlib's inflate state: the same structure in all those versions,
+      7160 bytes with 64-bit longs and pointers, 7120 with 32-bit ones
+      (less with 64-bit Windows' 32-bit longs); rounded up to 16, 7168;
+    - up to 15 bytes to align a workspace at any address (the strictest
+      alignment is 16 bytes on 64-bit hosts, 8 on a Cortex-M);
+    - a stream's own record, 208 bytes on 64-bit hosts (128 on a Cortex-M),
+      and its input buffer of 1024 bytes; the window is 2^window_bits bytes,
+      a multiple of every alignment;
+    - zeq_decode: no window, only 256 bytes to judge a stream that runs on.
+   Stream: 7168 + 15 + 208 + 1024 = 8415, decode: 7168 + 15 + 256 = 7439,
+   each rounded up to a multiple of 64. The stream bound is 33 bytes over
+   the exact figure on 64-bit Linux and 169 on a Cortex-M4, the decode
+   bound 49 and 105. */
+#define ZEQ_STREAM_WORKSPACE_OVERHEAD 8448u
+#define ZEQ_STREAM_WORKSPACE_BOUND(window_bits) \
+  (ZEQ_STREAM_WORKSPACE_OVERHEAD + ((size_t)1 << (window_bits)))
+#define ZEQ_DECODE_WORKSPACE_BOUND 7488u
+
 /* Checks the whole file at `file` (`size` bytes) and writes its rawLength
    bytes of pixels to `pixels`. Refuses a pixel buffer smaller than rawLength
    and a workspace smaller than zeq_workspace_size(info, 0), touching neither

@@ -10,7 +10,7 @@
 namespace png2zeq {
 namespace {
 
-enum class OptionKind { Dither, Depth, Output, Help, Codes, Verbose, Uncompressed, Best };
+enum class OptionKind { Dither, Depth, Output, Help, Codes, Verbose, Uncompressed, Best, Window };
 
 struct OptionEntry {
   const char* name;
@@ -27,10 +27,23 @@ constexpr OptionEntry kOptions[] = {
     {"v", OptionKind::Verbose},       {"verbose", OptionKind::Verbose},
     {"u", OptionKind::Uncompressed},  {"uncompressed", OptionKind::Uncompressed},
     {"b", OptionKind::Best},          {"best", OptionKind::Best},
+    {"w", OptionKind::Window},        {"window", OptionKind::Window},
 };
 
 // The one dither method the converter knows.
 constexpr const char* kBurkesMethodName = "burkes";
+
+// The window bits that `text` spells in decimal digits alone, or 0 when it
+// spells none in kSmallestWindowBits..kFullWindowBits.
+uint8_t ParseWindowBits(const char* text) {
+  unsigned value = 0;
+  for (const char* digit = text; *digit != '\0'; ++digit) {
+    if (*digit < '0' || *digit > '9' || digit - text >= 2) return 0;
+    value = value * 10 + static_cast<unsigned>(*digit - '0');
+  }
+  const bool inRange = value >= kSmallestWindowBits && value <= kFullWindowBits;
+  return inRange ? static_cast<uint8_t>(value) : 0;
+}
 
 }  // namespace
 
@@ -41,6 +54,7 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
   job.verbose = 0;
   job.uncompressed = 0;
   job.best = 0;
+  job.windowBits = 0;
   job.ditherState = nullptr;
   job.ditherError = nullptr;
   job.answeredInformationRequest = 0;
@@ -102,6 +116,18 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
         break;
       case OptionKind::Best:
         job.best = 1;
+        break;
+      case OptionKind::Window:
+        if (position == last) {
+          std::printf("Parameter %s invalid.\n", argument);
+          error = ErrorCode::InvalidParameters;
+          break;
+        }
+        job.windowBits = ParseWindowBits(argv[++position]);
+        if (job.windowBits == 0) {
+          std::printf("Parameter %s invalid.\n", argv[position]);
+          error = ErrorCode::InvalidParameters;
+        }
         break;
     }
   }
