@@ -3,29 +3,33 @@
 #
 #   png2zeq_add_images(<target>
 #     IMAGES <png>...          relative to CMAKE_CURRENT_SOURCE_DIR, or absolute
-#     [DEPTH 565] [DITHER] [UNCOMPRESSED] [BEST]
+#     [DEPTH 565] [DITHER] [UNCOMPRESSED] [BEST] [WINDOW <bits>]   bits: 9..15
+#     [MAX_BYTES <n>] [MAX_TOTAL_BYTES <n>] [MAX_STREAM_RAM <n>] [MIN_PSNR <dB>]
+#     [MANIFEST <file.json>]   relative to CMAKE_CURRENT_BINARY_DIR, or absolute
 #     [OUTPUT_DIR <dir>]       relative to CMAKE_CURRENT_BINARY_DIR, or absolute;
 #                              default: ${CMAKE_CURRENT_BINARY_DIR}/png2zeq/<target>
 #     [EMBED [HEADER <name.h>] default header: <target>_images.h
 #            [SYMBOL_PREFIX <c-identifier>]])   default: zeq
 #
 # The converter is the target png2zeq::png2zeq: the imported host tool after
-# find_package(png2zeq), or the tool built alongside after add_subdirectory().
+# find_package(png2zeq), or the tool built alongside after add_subdirectory();
+# MIN_PSNR also runs png2zeq::zeq2png.
 #
 # What a call does, in order:
 #  1. It checks its arguments and its target. Every mistake is a
 #     configure-time error naming png2zeq_add_images(<target>): bad
 #     arguments, missing images, file names a build tool cannot carry, and
 #     names claimed twice in the whole build (output files, symbols, macros).
-#  2. It writes a small file holding the call's converter options, rewritten
-#     only when they change: each image depends on it, so changed options
-#     convert again with every generator (Ninja would notice the changed
-#     command line anyway, Makefiles would not).
+#  2. It writes a small file holding the call's converter options and
+#     per-image budgets, rewritten only when they change: each image depends
+#     on it, so changed options convert again with every generator (Ninja
+#     would notice the changed command line anyway, Makefiles would not).
 #  3. Per image, it claims the output file (and with EMBED the symbols and
 #     macros) and adds one build step, depending on the PNG, the converter and
 #     the options file: png2zeqConvert.cmake, run with `cmake -P`, removes a
-#     stale .zeq, converts, and for EMBED writes the image's constants
-#     (<PREFIX>_<ID>_WIDTH, ...) read from the converted file.
+#     stale .zeq, converts, checks MAX_BYTES, MAX_STREAM_RAM and MIN_PSNR,
+#     and writes the image's figures for the manifest and, for EMBED, its
+#     constants (<PREFIX>_<ID>_WIDTH, ...), both read from the converted file.
 #  4. With EMBED, per image, it generates from png2zeqEmbed.c.in a C (or C++)
 #     source whose only content is a top-level assembler statement with
 #     `.incbin`. The assembler is thus reached through the compiler the project
@@ -33,12 +37,16 @@
 #     1.5 MB image assembles in milliseconds. The source's OBJECT_DEPENDS names
 #     the .zeq file, since the compiler's dependency scanner cannot see through
 #     `.incbin`.
-#  5. It adds one custom target over the call's images, which <target>
+#  5. With MAX_TOTAL_BYTES or MANIFEST, it adds one build step over all the
+#     call's images, after theirs: png2zeqManifest.cmake checks the total
+#     and writes the manifest.
+#  6. It adds one custom target over the call's steps, which <target>
 #     depends on.
-#  6. With EMBED, it enters the images in the target's header, which is
+#  7. With EMBED, it enters the images in the target's header, which is
 #     written from png2zeqImages.h.in at the end of the configuration, once all
-#     calls are known: it declares the symbols and includes each image's
-#     constants.
+#     calls are known: it declares the symbols, includes each image's
+#     constants and derives from them, in the preprocessor, the maxima over
+#     all images of the header (<HEADER>_MAX_WIDTH, ...).
 
 cmake_minimum_required(VERSION 3.20)
 include_guard(GLOBAL)
@@ -52,13 +60,15 @@ include_guard(GLOBAL)
 #   _LOADER_RESERVED       set once the loader's names are claimed;
 #   _OWNER_<NAME>          who claimed the symbol or macro NAME (upper case), and
 #   _SPELLING_<NAME>       how that owner spelt it;
-#   _OUTPUT_<file>         which image is converted to <file> (lower case where
-#                          file names ignore case);
+#   _OUTPUT_<file>         which image is converted to <file>, or which call
+#                          writes it as its manifest (lower case where file
+#                          names ignore case);
 #   _CALLS_<target>        how many calls <target> has had: it numbers each
 #                          call's files and steps;
 #   _HEADERS               the images' headers still to write, by path, and per
-#   _HEADER_<path>         header: its target, include guard and the path from it
-#                          to the images' constants, then its symbols.
+#   _HEADER_<path>         header: its target, include guard, the path from it
+#                          to the images' constants and its maxima's prefix,
+#                          then its symbols.
 set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
 
 # Stops the configuration with the arguments after <target>, joined, after
@@ -142,6 +152,22 @@ function(_png2zeq_reserve_loader_names target)
   _png2zeq_claim(${target} "the loader's header zeq_loader.h" ${names})
 endfunction()
 
+# Records in the registry that <owner> (a description) writes <file>; refuses
+# <target>'s call if another owner does, saying that both would <verb> it.
+function(_png2zeq_claim_output target file owner verb)
+  # Where file names ignore case, so does the claim.
+  set(key "${file}")
+  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
+    string(TOLOWER "${key}" key)
+  endif()
+  get_property(other GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OUTPUT_${key}")
+  if(other)
+    _png2zeq_refuse(${target} "${owner} and ${other} would both ${verb} ${file}; "
+      "give one call another OUTPUT_DIR.")
+  endif()
+  set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OUTPUT_${key}" "${owner}")
+endfunction()
+
 # Checks one IMAGES item of a call on <target> and claims its output file in
 # the registry. Gives the absolute PNG path (relative items are taken from
 # <base_dir>), its name without extension and the .zeq path in <output_dir>,
@@ -170,17 +196,7 @@ function(_png2zeq_check_image target image base_dir output_dir png_var name_var 
   endif()
   set(zeq "${output_dir}/${name}.zeq")
   _png2zeq_check_characters(${target} "${zeq}" "The output of \"${image}\"")
-  # Where file names ignore case, so does the claim.
-  set(key "${zeq}")
-  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
-    string(TOLOWER "${key}" key)
-  endif()
-  get_property(other GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OUTPUT_${key}")
-  if(other)
-    _png2zeq_refuse(${target} "\"${png}\" of target ${target} and ${other} would both be converted to ${zeq}; "
-      "give one call another OUTPUT_DIR.")
-  endif()
-  set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OUTPUT_${key}" "\"${png}\" of target ${target}")
+  _png2zeq_claim_output(${target} "${zeq}" "\"${png}\" of target ${target}" "be converted to")
   set(${png_var} "${png}" PARENT_SCOPE)
   set(${name_var} "${name}" PARENT_SCOPE)
   set(${zeq_var} "${zeq}" PARENT_SCOPE)
@@ -237,7 +253,15 @@ function(_png2zeq_declare target header_name symbols private_dir)
     get_filename_component(dir_key "${private_dir}" NAME)
     string(MAKE_C_IDENTIFIER "PNG2ZEQ_${dir_key}_${header_name}" guard)
     string(TOUPPER "${guard}" guard)
-    set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}" "${target}" "${guard}" "${constants}")
+    # The maxima are named after the header's file name: fw_images.h gives
+    # FW_IMAGES_MAX_WIDTH.
+    get_filename_component(maxima "${header_name}" NAME_WLE)
+    string(MAKE_C_IDENTIFIER "${maxima}" maxima)
+    string(TOUPPER "${maxima}" maxima)
+    _png2zeq_claim(${target} "the header ${header_name} of target ${target}" ${maxima}_MAX_WIDTH
+      ${maxima}_MAX_HEIGHT ${maxima}_MAX_RAW_LENGTH ${maxima}_MAX_WINDOW_BITS)
+    set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}"
+      "${target}" "${guard}" "${constants}" "${maxima}")
     # Public, so that what links a library of images sees its declarations
     # too; build-tree only, so that such a library can still be installed.
     target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${private_dir}/include>")
@@ -247,19 +271,27 @@ endfunction()
 
 # Writes every images' header of the build from png2zeqImages.h.in (run once,
 # deferred to the end of the configuration), rewriting only those whose
-# content changes. Each declares its symbols and includes, per image, the
-# constants that the conversion step writes.
+# content changes. Each declares its symbols, includes, per image, the
+# constants that the conversion step writes, and raises each maximum to the
+# image's figure where it is larger: the maxima stay integer constant
+# expressions, and follow the images without any step of their own.
 function(_png2zeq_write_headers)
   get_property(headers GLOBAL PROPERTY PNG2ZEQ_REGISTRY_HEADERS)
   foreach(path IN LISTS headers)
     get_property(symbols GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}")
-    list(POP_FRONT symbols target guard constants)
+    list(POP_FRONT symbols target guard constants maxima)
     set(includes "")
     set(declarations "")
+    set(raises "")
     foreach(symbol IN LISTS symbols)
       string(APPEND includes "#include \"${constants}/${symbol}.h\"\n")
       string(APPEND declarations
         "extern const unsigned char ${symbol}[];\nextern const uint32_t ${symbol}_size;\n")
+      string(TOUPPER "${symbol}" macro)
+      foreach(figure IN ITEMS WIDTH HEIGHT RAW_LENGTH WINDOW_BITS)
+        string(APPEND raises "#if ${macro}_${figure} > ${maxima}_MAX_${figure}\n"
+          "#undef ${maxima}_MAX_${figure}\n#define ${maxima}_MAX_${figure} ${macro}_${figure}\n#endif\n")
+      endforeach()
     endforeach()
     configure_file("${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqImages.h.in" "${path}" @ONLY)
   endforeach()
@@ -273,7 +305,8 @@ endfunction()
 function(png2zeq_add_images target)
   # 1. The arguments and the target.
   cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
-    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX" "IMAGES")
+    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX;WINDOW;MAX_BYTES;MAX_TOTAL_BYTES;MAX_STREAM_RAM;MIN_PSNR;MANIFEST"
+    "IMAGES")
   set(depth 565)
   if(NOT TARGET ${target})
     _png2zeq_refuse(${target} "no target named ${target}; create it first.")
@@ -284,6 +317,11 @@ function(png2zeq_add_images target)
   foreach(keyword IN LISTS arg_KEYWORDS_MISSING_VALUES)
     _png2zeq_refuse(${target} "${keyword} needs a value.")
   endforeach()
+  foreach(budget IN ITEMS MAX_BYTES MAX_TOTAL_BYTES MAX_STREAM_RAM)
+    if(DEFINED arg_${budget} AND NOT arg_${budget} MATCHES "^[0-9]+$")
+      _png2zeq_refuse(${target} "${budget} \"${arg_${budget}}\" is not a number of bytes.")
+    endif()
+  endforeach()
   if(NOT DEFINED arg_IMAGES)
     _png2zeq_refuse(${target} "IMAGES is missing: name at least one PNG file.")
   elseif(DEFINED arg_HEADER AND NOT arg_EMBED)
@@ -292,6 +330,10 @@ function(png2zeq_add_images target)
     _png2zeq_refuse(${target} "DITHER needs DEPTH ${depth}.")
   elseif(DEFINED arg_DEPTH AND NOT arg_DEPTH MATCHES "^(0[xX])?${depth}$")
     _png2zeq_refuse(${target} "DEPTH \"${arg_DEPTH}\" is not a depth; the one depth is ${depth} (or 0x${depth}).")
+  elseif(DEFINED arg_WINDOW AND NOT arg_WINDOW MATCHES "^(9|1[0-5])$")
+    _png2zeq_refuse(${target} "WINDOW \"${arg_WINDOW}\" is not a window; give its bits, 9 to 15.")
+  elseif(DEFINED arg_MIN_PSNR AND NOT arg_MIN_PSNR MATCHES "^[0-9]+(\\.[0-9]+)?$")
+    _png2zeq_refuse(${target} "MIN_PSNR \"${arg_MIN_PSNR}\" is not a number of decibels.")
   # A leading underscore would make the symbols reserved identifiers.
   elseif(DEFINED arg_SYMBOL_PREFIX AND NOT arg_SYMBOL_PREFIX MATCHES "^[A-Za-z][A-Za-z0-9_]*$")
     _png2zeq_refuse(${target} "SYMBOL_PREFIX \"${arg_SYMBOL_PREFIX}\" is not a C identifier starting with a letter.")
@@ -300,6 +342,8 @@ function(png2zeq_add_images target)
   elseif(NOT TARGET png2zeq::png2zeq)
     _png2zeq_refuse(${target} "the converter png2zeq::png2zeq is missing; "
       "use find_package(png2zeq) or add_subdirectory() of the png2zeq source tree.")
+  elseif(DEFINED arg_MIN_PSNR AND NOT TARGET png2zeq::zeq2png)
+    _png2zeq_refuse(${target} "MIN_PSNR needs png2zeq::zeq2png, which this png2zeq package lacks.")
   endif()
   get_target_property(real_target ${target} ALIASED_TARGET)
   if(real_target)
@@ -339,10 +383,16 @@ function(png2zeq_add_images target)
   else()
     set(output_dir "${CMAKE_CURRENT_BINARY_DIR}/png2zeq/${target}")
   endif()
+  set(call "png2zeq_add_images(${target})")
+  if(DEFINED arg_MANIFEST)
+    get_filename_component(manifest "${arg_MANIFEST}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+    _png2zeq_check_characters(${target} "${manifest}" "MANIFEST")
+    _png2zeq_claim_output(${target} "${manifest}" "the MANIFEST of ${call}" "write")
+  endif()
 
   # 2. The options file: rewritten only when its content changes, so only
-  # changed options (or a converter moved elsewhere) convert this call's
-  # images again.
+  # changed options or budgets (or a converter moved elsewhere) convert this
+  # call's images again.
   set(options "")
   if(DEFINED arg_DEPTH)
     list(APPEND options -depth ${arg_DEPTH})
@@ -353,34 +403,63 @@ function(png2zeq_add_images target)
       list(APPEND options ${flag})
     endif()
   endforeach()
+  if(DEFINED arg_WINDOW)
+    list(APPEND options -window ${arg_WINDOW})
+  endif()
   string(REPLACE ";" "," options "${options}")
+  set(budgets "")
+  set(tools png2zeq::png2zeq)
+  foreach(budget IN ITEMS MAX_BYTES MAX_STREAM_RAM MIN_PSNR)
+    if(DEFINED arg_${budget})
+      list(APPEND budgets "-D${budget}=${arg_${budget}}")
+    endif()
+  endforeach()
+  if(DEFINED arg_MIN_PSNR)
+    list(APPEND budgets "-DZEQ2PNG=$<TARGET_FILE:png2zeq::zeq2png>")
+    list(APPEND tools png2zeq::zeq2png)
+  endif()
   set(options_file "${private_dir}/call${calls}.options")
-  file(CONFIGURE OUTPUT "${options_file}" CONTENT "${options}\n")
+  file(CONFIGURE OUTPUT "${options_file}" CONTENT "${options}\n${budgets}\n")
   set(convert "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqConvert.cmake")
   get_property(loader_header GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER)
 
-  # 3. and 4. One build step per image, and with EMBED its source.
+  # 3. and 4. One build step per image, and with EMBED its source. The
+  # manifest names the PNGs from the source tree (or the build tree, for
+  # generated ones) and the ZEQ files from the build tree.
   set(outputs "")
   set(symbols "")
+  set(facts_files "")
+  set(manifest_lines "${options}")
   foreach(image IN LISTS arg_IMAGES)
     _png2zeq_check_image(${target} "${image}" "${CMAKE_CURRENT_SOURCE_DIR}" "${output_dir}" png name zeq)
     set(constants "")
+    set(macro "")
     if(arg_EMBED)
       string(MAKE_C_IDENTIFIER "${name}" id)  # also prefixes a leading digit with `_`
       set(symbol "${arg_SYMBOL_PREFIX}_${id}")
       string(TOUPPER "${macro_prefix}_${id}" macro)
       _png2zeq_claim(${target} "\"${png}\" of target ${target}" ${symbol} ${symbol}_size
-        ${macro}_WIDTH ${macro}_HEIGHT ${macro}_FORMAT ${macro}_RAW_LENGTH)
+        ${macro}_WIDTH ${macro}_HEIGHT ${macro}_FORMAT ${macro}_RAW_LENGTH ${macro}_WINDOW_BITS)
       set(constants "${private_dir}/constants/${symbol}.h")
     endif()
-    add_custom_command(OUTPUT "${zeq}" BYPRODUCTS ${constants}
+    set(facts "${private_dir}/call${calls}/${name}.cmake")
+    add_custom_command(OUTPUT "${zeq}" BYPRODUCTS "${facts}" ${constants}
       COMMAND "${CMAKE_COMMAND}" "-DCONVERTER=$<TARGET_FILE:png2zeq::png2zeq>" "-DOPTIONS=${options}"
-        "-DPNG=${png}" "-DZEQ=${zeq}" "-DLOADER_HEADER=${loader_header}" "-DNAME=${macro}"
-        "-DCONSTANTS=${constants}" -P "${convert}"
-      DEPENDS "${png}" png2zeq::png2zeq "${options_file}" "${convert}"
+        "-DPNG=${png}" "-DZEQ=${zeq}" "-DLOADER_HEADER=${loader_header}" "-DFACTS=${facts}"
+        "-DCALL=${call}" "-DNAME=${macro}" "-DCONSTANTS=${constants}" ${budgets} -P "${convert}"
+      DEPENDS "${png}" ${tools} "${options_file}" "${convert}"
       COMMENT "Converting ${image} to ${name}.zeq"
       VERBATIM)
     list(APPEND outputs "${zeq}")
+    list(APPEND facts_files "${facts}")
+    file(RELATIVE_PATH png_name "${CMAKE_BINARY_DIR}" "${png}")
+    if(png_name MATCHES "^\\.\\./")
+      file(RELATIVE_PATH png_name "${CMAKE_SOURCE_DIR}" "${png}")
+    else()
+      string(PREPEND png_name "<build>/")
+    endif()
+    file(RELATIVE_PATH zeq_name "${CMAKE_BINARY_DIR}" "${zeq}")
+    string(APPEND manifest_lines "\n${png_name}\t${zeq_name}\t${facts}")
     if(arg_EMBED)
       list(APPEND symbols ${symbol})
       _png2zeq_embed_image(${target} ${symbol} "${zeq}" "${private_dir}/embed")
@@ -388,13 +467,34 @@ function(png2zeq_add_images target)
   endforeach()
   file(MAKE_DIRECTORY "${output_dir}")
 
-  # 5. The call's custom target; the number ends the name, so no two
+  # 5. The step over the call's images.
+  if(DEFINED arg_MAX_TOTAL_BYTES OR DEFINED arg_MANIFEST)
+    set(images_file "${private_dir}/call${calls}.images")
+    file(CONFIGURE OUTPUT "${images_file}" CONTENT "${manifest_lines}\n")
+    set(stamp "${private_dir}/call${calls}.stamp")
+    set(arguments "")
+    if(DEFINED arg_MAX_TOTAL_BYTES)
+      list(APPEND arguments "-DMAX_TOTAL_BYTES=${arg_MAX_TOTAL_BYTES}")
+    endif()
+    if(DEFINED arg_MANIFEST)
+      list(APPEND arguments "-DMANIFEST=${manifest}")
+    endif()
+    add_custom_command(OUTPUT "${stamp}" BYPRODUCTS ${manifest}
+      COMMAND "${CMAKE_COMMAND}" "-DCALL=${call}" "-DIMAGES_FILE=${images_file}" "-DSTAMP=${stamp}"
+        ${arguments} -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
+      DEPENDS ${facts_files} "${images_file}" "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
+      COMMENT "Checking the images of ${call} together"
+      VERBATIM)
+    list(APPEND outputs "${stamp}")
+  endif()
+
+  # 6. The call's custom target; the number ends the name, so no two
   # targets' steps can share one.
   set(step "${target}_png2zeq${calls}")
   add_custom_target(${step} DEPENDS ${outputs})
   add_dependencies(${target} ${step})
 
-  # 6. The header.
+  # 7. The header.
   if(arg_EMBED)
     _png2zeq_declare(${target} "${arg_HEADER}" "${symbols}" "${private_dir}")
   endif()
