@@ -33,15 +33,19 @@ ExternalProject_Add_Step(png2zeq_host_tools zeq2png
   DEPENDEES build
   BYPRODUCTS ${host_tools_dir}/zeq2png${host_suffix}
   EXCLUDE_FROM_MAIN TRUE)
-ExternalProject_Add_StepTargets(png2zeq_host_tools zeq2png)
 # The inner build runs again when a source changes (new files count after the
 # next configuration), and otherwise not at all, so a no-op build stays one.
 file(GLOB_RECURSE host_sources ${PROJECT_SOURCE_DIR}/src/* ${PROJECT_SOURCE_DIR}/tools/*
   ${PROJECT_SOURCE_DIR}/cmake/*)
 ExternalProject_Add_StepDependencies(png2zeq_host_tools build
   ${PROJECT_SOURCE_DIR}/CMakeLists.txt ${host_sources})
+# Only now: once a step has a target of its own, its dependencies are taken
+# for targets rather than files.
+ExternalProject_Add_StepTargets(png2zeq_host_tools zeq2png)
 
-foreach(tool step IN ZIP_LISTS "png2zeq;zeq2png" "png2zeq_host_tools;png2zeq_host_tools-zeq2png")
+set(tools png2zeq zeq2png)
+set(steps png2zeq_host_tools png2zeq_host_tools-zeq2png)
+foreach(tool step IN ZIP_LISTS tools steps)
   add_executable(png2zeq::${tool} IMPORTED GLOBAL)
   set_target_properties(png2zeq::${tool} PROPERTIES IMPORTED_LOCATION ${host_tools_dir}/${tool}${host_suffix})
   add_dependencies(png2zeq::${tool} ${step})

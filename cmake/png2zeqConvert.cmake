@@ -105,6 +105,8 @@ if(DEFINED MAX_STREAM_RAM AND stream_workspace GREATER MAX_STREAM_RAM)
 endif()
 set(psnr "")
 if(DEFINED MIN_PSNR)
+  get_filename_component(facts_dir "${FACTS}" DIRECTORY)
+  file(MAKE_DIRECTORY "${facts_dir}")
   execute_process(COMMAND "${ZEQ2PNG}" -compare "${PNG}" -output "${FACTS}.preview.png" "${ZEQ}"
     RESULT_VARIABLE result OUTPUT_VARIABLE comparison)
   file(REMOVE "${FACTS}.preview.png")
