@@ -7,7 +7,10 @@
 #    map; the workspace the device reports; each entry point's worst-case
 #    stack from -fcallgraph-info=su (GCC's stack usage and call graph); and
 #    the instructions per decode under `qemu-system-arm -icount shift=0`,
-#    with newlib's memcpy and with the example's own for TRAP_UNALIGNED.
+#    with newlib's memcpy and with the example's own for TRAP_UNALIGNED;
+#  - the example's 320 x 240 RGB565 panel at windows 15, 12 and 9: its file,
+#    the stream workspace on the device against ZEQ_STREAM_WORKSPACE_BOUND,
+#    and the instructions of a stream.
 # Needs gcc-arm-none-eabi, libnewlib-arm-none-eabi and qemu-system-arm
 # (PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh).
 #
@@ -25,6 +28,8 @@ int main(void) {
   zeq_info info = {ZEQ_FORMAT_RGB565, 320, 240, 2, 320 * 240 * 2, 1, 15};
   printf("zeq_decode %zu, stream (window bits 15) %zu, ", zeq_workspace_size(&info, 0),
          zeq_workspace_size(&info, 1));
+  info.window_bits = 12;
+  printf("stream (window bits 12) %zu, ", zeq_workspace_size(&info, 1));
   info.window_bits = 9;
   printf("stream (window bits 9) %zu bytes\n", zeq_workspace_size(&info, 1));
   return 0;
@@ -156,4 +161,17 @@ while read -r image method word _ _ instructions _ _ _ _ _ trapped; do
   [[ $word == checksum ]] || continue
   size=$(stat -c %s "$firmware/png2zeq/firmware/$image.zeq")
   printf '%-10s %7d %-7s %14d %16d\n' "$image" "$size" "$method" "$instructions" "$trapped"
+done
+
+echo "== Cortex-M4: the 320 x 240 RGB565 panel by window =="
+overhead=$(awk '$2 == "ZEQ_STREAM_WORKSPACE_OVERHEAD" { print $3 + 0 }' loader/zeq_loader.h)
+printf '%-11s %7s %9s %9s %14s %14s\n' "window bits" bytes workspace bound "rows1 instr." "rows7 instr."
+for bits in 15 12 9; do
+  image=panel
+  [[ $bits == 15 ]] || image=panel_w$bits
+  size=$(stat -c %s "$firmware/png2zeq/firmware/$image.zeq")
+  workspace=$(grep -o "stream$bits [0-9]*" "$firmware.out" | cut -d' ' -f2)
+  instructions() { awk -v image="$image" -v method="$1" '$1 == image && $2 == method { print $6 }' "$firmware.out"; }
+  printf '%-11d %7d %9d %9d %14d %14d\n' "$bits" "$size" "$workspace" $(( overhead + (1 << bits) )) \
+    "$(instructions rows1)" "$(instructions rows7)"
 done

@@ -5,7 +5,9 @@
    starts at an odd address while unaligned accesses fault (startup.c).
    Over semihosting it reports the loader's workspace and, per decode, a
    checksum of the pixels and the instructions the loader took (under
-   `-icount shift=0`):
+   `-icount shift=0`). Each decode gets only the workspace that the
+   loader's compile-time bounds name for it, and the device checks those
+   bounds against zeq_workspace_size() for every window:
 
      panel decode checksum 0x1c2d3e4f instructions 3456789
 
@@ -24,8 +26,11 @@ enum {
   MOST_ROW_BYTES = 320 * 3,
   FRAME_BYTES = 240 * MOST_ROW_BYTES,
   MOST_ROWS_PER_CALL = 7,
-  WORKSPACE_BYTES = 48 * 1024
+  LARGEST_WINDOW_BITS = 15
 };
+/* The panel compressed with smaller windows (see CMakeLists.txt). */
+extern const unsigned char zeq_panel_w9[], zeq_panel_w12[];
+extern const uint32_t zeq_panel_w9_size, zeq_panel_w12_size;
 
 /* One spare byte each, to be used from an odd address. */
 static union {
@@ -38,7 +43,7 @@ static union {
 } rows;
 static union {
   uint64_t alignment;
-  uint8_t bytes[WORKSPACE_BYTES + 1];
+  uint8_t bytes[ZEQ_STREAM_WORKSPACE_BOUND(LARGEST_WINDOW_BITS) + 1];
 } workspace;
 #define AT_ODD_ADDRESS(buffer) ((buffer).bytes + 1)
 #define ODD_SIZE(buffer) (sizeof (buffer).bytes - 1)
@@ -53,6 +58,8 @@ static const struct image images[] = {
     {"panel", zeq_panel, &zeq_panel_size},
     {"panel_raw", zeq_panel_raw, &zeq_panel_raw_size},
     {"badge", zeq_badge, &zeq_badge_size},
+    {"panel_w9", zeq_panel_w9, &zeq_panel_w9_size},
+    {"panel_w12", zeq_panel_w12, &zeq_panel_w12_size},
 };
 
 /* How an image is decoded: 0 rows per call means zeq_decode. */
@@ -114,7 +121,7 @@ static zeq_status decode_whole(const struct image *image, uint64_t *ticks, uint3
   const uint32_t start = timing_now();
   const zeq_status status =
       zeq_decode(image->bytes, *image->size, AT_ODD_ADDRESS(frame), ODD_SIZE(frame),
-                 AT_ODD_ADDRESS(workspace), ODD_SIZE(workspace));
+                 AT_ODD_ADDRESS(workspace), ZEQ_DECODE_WORKSPACE_BOUND);
   *ticks += timing_ticks_since(start);
   if (status == ZEQ_OK && zeq_parse_header(image->bytes, *image->size, &info) == ZEQ_OK) {
     *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(frame), info.raw_length);
@@ -133,8 +140,10 @@ static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call,
   uint32_t row, count, row_bytes, start = timing_now();
   cursor.next = image->bytes;
   cursor.end = image->bytes + *image->size;
+  status = zeq_parse_header(image->bytes, *image->size, &info);
+  if (status != ZEQ_OK) return status;
   status = zeq_stream_open(&stream, read_one_byte, &cursor, AT_ODD_ADDRESS(workspace),
-                           ODD_SIZE(workspace), &info);
+                           ZEQ_STREAM_WORKSPACE_BOUND(info.window_bits), &info);
   *ticks += timing_ticks_since(start);
   row_bytes = info.width * info.bytes_per_pixel;
   if (status == ZEQ_OK && row_bytes * rows_per_call > ODD_SIZE(rows)) {
@@ -183,24 +192,38 @@ static int report_decode(const struct image *image, const struct method *method)
 }
 
 /* Reports the workspace zeq_decode and a stream with a window of
-   2^window_bits bytes need for a compressed file, on this device. */
-static void report_workspace(void) {
+   2^window_bits bytes need for a compressed file, on this device, and
+   checks each against its compile-time bound. Returns 0 when every bound
+   holds, else 1. */
+static int report_workspace(void) {
+  static const uint32_t reported[] = {15, 12, 9};
   zeq_info info = {ZEQ_FORMAT_RGB565, 320, 240, 2, 320 * 240 * 2, 1, 15};
+  uint32_t bits;
+  size_t i;
+  int beyond = zeq_workspace_size(&info, 0) > ZEQ_DECODE_WORKSPACE_BOUND;
   put_text("workspace decode ");
   put_number((uint32_t)zeq_workspace_size(&info, 0), 10, 1);
-  put_text(" stream15 ");
-  put_number((uint32_t)zeq_workspace_size(&info, 1), 10, 1);
-  info.window_bits = 9;
-  put_text(" stream9 ");
-  put_number((uint32_t)zeq_workspace_size(&info, 1), 10, 1);
+  for (i = 0; i < sizeof reported / sizeof reported[0]; ++i) {
+    info.window_bits = reported[i];
+    put_text(" stream");
+    put_number(reported[i], 10, 1);
+    put_text(" ");
+    put_number((uint32_t)zeq_workspace_size(&info, 1), 10, 1);
+  }
+  for (bits = 8; bits <= LARGEST_WINDOW_BITS; ++bits) {
+    info.window_bits = bits;
+    beyond |= zeq_workspace_size(&info, 1) > ZEQ_STREAM_WORKSPACE_BOUND(bits);
+  }
+  if (beyond) put_text(" beyond the loader's bounds");
   end_line();
+  return beyond;
 }
 
 int main(void) {
   size_t i, j;
   int failures = 0;
   timing_start();
-  report_workspace();
+  failures += report_workspace();
   for (i = 0; i < sizeof images / sizeof images[0]; ++i) {
     for (j = 0; j < sizeof methods / sizeof methods[0]; ++j) {
       failures += report_decode(&images[i], &methods[j]);

@@ -38,8 +38,9 @@ constexpr const char* kBurkesMethodName = "burkes";
 uint8_t ParseWindowBits(const char* text) {
   unsigned value = 0;
   for (const char* digit = text; *digit != '\0'; ++digit) {
-    if (*digit < '0' || *digit > '9' || digit - text >= 2) return 0;
-    value = value * 10 + static_cast<unsigned>(*digit - '0');
+    if (*digit < '0' || *digit > '9') return 0;
+    // Once over the range it stays over it: no need to grow (or overflow).
+    value = value > kFullWindowBits ? value : value * 10 + static_cast<unsigned>(*digit - '0');
   }
   const bool inRange = value >= kSmallestWindowBits && value <= kFullWindowBits;
   return inRange ? static_cast<uint8_t>(value) : 0;

@@ -26,6 +26,7 @@ struct DeflateStream {
   ~DeflateStream() { deflateEnd(&stream); }
 };
 
+// The deflateInit2 parameters in which the streams differ.
 struct ZlibSettings {
   int level;
   int windowBits;

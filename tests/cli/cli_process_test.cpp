@@ -109,6 +109,11 @@ TEST(CliProcess, CommandLineErrorsPrintOneMessageAndTheErrorLine) {
       {{"-output"}, "Parameter -output invalid.\n" + invalid, 1},
       {{"-depth", "565", "/O"}, "Parameter /O invalid.\n" + invalid, 1},
       {{"/d"}, "Parameter /d invalid.\n" + invalid, 1},
+      // -window: 9 to 15 in decimal, nothing else.
+      {{"-window"}, "Parameter -window invalid.\n" + invalid, 1},
+      {{"-w", "8", "in.png"}, "Parameter 8 invalid.\n" + invalid, 1},
+      {{"/WINDOW", "16", "in.png"}, "Parameter 16 invalid.\n" + invalid, 1},
+      {{"-w", "99999999999", "in.png"}, "Parameter 99999999999 invalid.\n" + invalid, 1},
       // -output takes the input path as its value.
       {{"-output", "in.png"}, missing, 3},
       {{"-v", "-depth", "in.png"}, missing, 3},

@@ -60,7 +60,7 @@ TEST(EqualsIgnoringCase, FoldsAsciiLettersOnly) {
 }
 
 // What one option argument, placed ahead of the input path, sets.
-enum class Effect { None, Verbose, Uncompressed, Dither, Depth, Output, Best };
+enum class Effect { None, Verbose, Uncompressed, Dither, Depth, Output, Best, Window };
 
 struct OptionCase {
   const char* option;
@@ -80,6 +80,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
       {"-output", Effect::Output},     {"/oUtPuT", Effect::Output},
       {"-b", Effect::Best},            {"/B", Effect::Best},
       {"-best", Effect::Best},         {"/BeSt", Effect::Best},
+      {"-w", Effect::Window},          {"/WiNdOw", Effect::Window},
       // Near misses are unknown options: passed over, value not consumed.
       {"-verb", Effect::None},         {"-verbosee", Effect::None},
       {"-vv", Effect::None},           {"--v", Effect::None},
@@ -89,8 +90,9 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
   };
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(c.option);
-    const bool takesValue = c.effect == Effect::Depth || c.effect == Effect::Output;
-    Arguments arguments = takesValue ? Arguments{c.option, "VALUE", "in.png"}
+    const bool takesValue =
+        c.effect == Effect::Depth || c.effect == Effect::Output || c.effect == Effect::Window;
+    Arguments arguments = takesValue ? Arguments{c.option, c.effect == Effect::Window ? "012" : "VALUE", "in.png"}
                                      : Arguments{c.option, "in.png"};
     ConversionJob job{};
     ASSERT_EQ(Parse(job, arguments), ErrorCode::OK);
@@ -98,6 +100,7 @@ TEST(ParseCommandLine, RecognisesEveryOptionSpelling) {
     EXPECT_EQ(job.verbose, c.effect == Effect::Verbose ? 1 : 0);
     EXPECT_EQ(job.uncompressed, c.effect == Effect::Uncompressed ? 1 : 0);
     EXPECT_EQ(job.best, c.effect == Effect::Best ? 1 : 0);
+    EXPECT_EQ(job.windowBits, c.effect == Effect::Window ? 12 : 0);
     EXPECT_EQ(job.ditherState != nullptr, c.effect == Effect::Dither);
     EXPECT_EQ(job.ditherError != nullptr, c.effect == Effect::Dither);
     EXPECT_EQ(job.depthText, c.effect == Effect::Depth ? arguments.at(2) : nullptr);

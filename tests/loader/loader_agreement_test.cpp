@@ -160,7 +160,8 @@ TEST(ZeqLoader, AgreesWithZeq2PngOnConvertedAndDamagedFiles) {
       {"raw RGB888", ConvertedRecipe(2, {"-u"})},
       {"RGBA5658 dithered", ConvertedRecipe(6, {"-depth", "565", "-dither"})},
       {"grey", ConvertedRecipe(0, {})},
-      {"512-byte window", WithWindowBits(ConvertedRecipe(2, {}), 9)}};
+      {"512-byte window", WithWindowBits(ConvertedRecipe(2, {}), 9)},
+      {"converted with a 4 KiB window", ConvertedRecipe(2, {"-window", "12"})}};
   for (const auto& [name, file] : files) {
     const std::vector<Bytes> mutations = Mutations(file);
     for (size_t i = 0; i < mutations.size(); ++i) {
@@ -181,6 +182,7 @@ TEST(ZeqLoader, AgreesWithZeq2PngOnThePhotographs) {
   const std::string photos = png2zeq::testing::SharedDataDir() + "/photos/";
   const Bytes astronaut = Converted(photos + "astronaut-1024x768.png", {});
   ExpectAgreement(astronaut, "astronaut");
+  ExpectAgreement(Converted(photos + "astronaut-1024x768.png", {"-window", "9"}), "astronaut, -window 9");
   ExpectAgreement(Converted(photos + "coffee-rgba-1024x768.png", {"-d", "565"}), "coffee");
   EXPECT_EQ(Decode(WithWindowBits(astronaut, 9)).first, 0);
   EXPECT_EQ(Stream(WithWindowBits(astronaut, 9), {4096}, 768).first, ZEQ_E_BEYOND_WINDOW);
@@ -211,6 +213,13 @@ TEST(ZeqLoader, NeedsExactlyItsWorkspaceWithinTheRamBudget) {
                   ZEQ_E_PIXELS_TOO_SMALL);
       }
     }
+  }
+  // The compile-time bounds hold every window's figure, at most 512 bytes over.
+  for (uint32_t bits = 8; bits <= 15; ++bits) {
+    const zeq_info info = {ZEQ_FORMAT_RGB565, 320, 240, 2, 320 * 240 * 2, 1, bits};
+    const size_t stream = zeq_workspace_size(&info, 1), decode = zeq_workspace_size(&info, 0);
+    EXPECT_TRUE(stream <= ZEQ_STREAM_WORKSPACE_BOUND(bits) && ZEQ_STREAM_WORKSPACE_BOUND(bits) - stream <= 512) << bits;
+    EXPECT_TRUE(decode <= ZEQ_DECODE_WORKSPACE_BOUND && ZEQ_DECODE_WORKSPACE_BOUND - decode <= 512) << bits;
   }
   for (zeq_status status = ZEQ_E_BAD_CALL; status <= ZEQ_OK; ++status) {
     EXPECT_STRNE(zeq_status_text(status), zeq_status_text(1)) << status;

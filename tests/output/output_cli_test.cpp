@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <zlib.h>
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
@@ -212,6 +213,41 @@ TEST(OutputCli, BestStoresTheSamePixelsInNoMoreBytes) {
     EXPECT_EQ(0, std::memcmp(&best.header, &expected, sizeof expected));
     EXPECT_TRUE(pixels(best) == pixels(plain));
     EXPECT_TRUE(convert({"-u", "-b"}, "raw-best.zeq").data == convert({"-u"}, "raw.zeq").data);
+  }
+}
+
+// One zlib stream of `raw` made by zlib with these settings.
+Bytes ZlibStream(const Bytes& raw, int level, int windowBits, int memoryLevel) {
+  z_stream stream{};
+  deflateInit2(&stream, level, Z_DEFLATED, windowBits, memoryLevel, Z_DEFAULT_STRATEGY);
+  Bytes out(deflateBound(&stream, raw.size()));
+  stream.next_in = const_cast<uint8_t*>(raw.data()), stream.avail_in = static_cast<uInt>(raw.size());
+  stream.next_out = out.data(), stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+// -window B gives zlib's level-6 stream with that window; with -best the
+// shorter of it and zlib's level 9 (memory level 9) with the same window.
+// 15 is the default, -uncompressed ignores the option.
+TEST(OutputCli, WindowGivesZlibsStreamWithThatWindow) {
+  for (const Arguments& options : {Arguments{}, Arguments{"-d", "565"}, Arguments{"-d", "565", "-dither"}}) {
+    TempDir dir;
+    const std::string input = WritePngInto(dir, "image.png", Artwork(200, 150, 2, 3));
+    const auto convert = [&](const Arguments& extra) {
+      ConvertOk(Concat(Concat(options, extra), {"-output", dir.File("out.zeq"), input}));
+      return ReadZeqParts(dir.File("out.zeq")).data;
+    };
+    const Bytes raw = convert({"-u"});
+    EXPECT_TRUE(convert({"-u", "-w", "9"}) == raw);
+    EXPECT_TRUE(convert({"-w", "15"}) == convert({}) && convert({"-w", "15", "-b"}) == convert({"-b"}));
+    for (int bits = 9; bits < 15; ++bits) {
+      const Bytes level6 = ZlibStream(raw, 6, bits, 8), level9 = ZlibStream(raw, 9, bits, 9);
+      EXPECT_TRUE(convert({"-w", std::to_string(bits)}) == level6) << bits;
+      EXPECT_TRUE(convert({"-w", std::to_string(bits), "-b"}) == (level9.size() < level6.size() ? level9 : level6)) << bits;
+    }
   }
 }
 
