@@ -5,9 +5,11 @@
 # after touching one icon. Each figure is the best of REPEAT runs (default 3),
 # since build machines are shared. Not a test: it asserts nothing.
 #
-# Usage: [EMBED=0] bench/add_images_build.sh BUILD_DIR [REPEAT]
+# Usage: [EMBED=0] [BUDGETS=1] bench/add_images_build.sh BUILD_DIR [REPEAT]
 #   BUILD_DIR  a built png2zeq tree; it is installed into a scratch prefix.
 #   EMBED=0    convert only, into a custom target (no compiling, no linking).
+#   BUDGETS=1  with a window, every budget (MIN_PSNR runs zeq2png per icon)
+#              and a manifest.
 set -euo pipefail
 build_dir=$(cd "$1" && pwd)
 repeat=${2:-3}
@@ -19,7 +21,7 @@ icons=200
 cmake --install "$build_dir" --prefix "$work/prefix" > /dev/null
 mkdir -p "$work/project/icons"
 for i in $(seq -w 1 $icons); do
-  ZEQ2PNG="$work/prefix/bin/zeq2png" "$here/scripts/synth-png.sh" 32 32 rgba "$i" "$work/project/icons/icon $i.png"
+  ZEQ2PNG="$work/prefix/bin/zeq2png" "$here/bench/synth-png.sh" 32 32 rgba "$i" "$work/project/icons/icon $i.png"
 done
 {
   echo 'cmake_minimum_required(VERSION 3.20)'
@@ -28,6 +30,9 @@ done
   if [ "${EMBED:-1}" = 1 ]; then echo 'add_executable(icons main.c)'; else echo 'add_custom_target(icons ALL)'; fi
   echo 'png2zeq_add_images(icons IMAGES'
   for i in $(seq -w 1 $icons); do echo "  \"icons/icon $i.png\""; done
+  if [ "${BUDGETS:-0}" = 1 ]; then
+    echo '  WINDOW 12 MAX_BYTES 4096 MAX_TOTAL_BYTES 819200 MAX_STREAM_RAM 16384 MIN_PSNR 30 MANIFEST icons.json'
+  fi
   if [ "${EMBED:-1}" = 1 ]; then echo '  DEPTH 565 EMBED)'; else echo '  DEPTH 565)'; fi
 } > "$work/project/CMakeLists.txt"
 {

@@ -48,7 +48,7 @@ package_dir=$(dirname "$(find "$work/prefix" -name png2zeqConfig.cmake)")
 for trap_unaligned in OFF ON; do
   # CFLAGS joins the toolchain file's flags (-DCMAKE_C_FLAGS would replace them).
   CFLAGS=-fcallgraph-info=su cmake -S examples/cortex-m -B "$work/$trap_unaligned" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/examples/cortex-m/arm-none-eabi.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/arm-none-eabi.cmake" \
     -Dpng2zeq_DIR="$package_dir" -DTRAP_UNALIGNED=$trap_unaligned >/dev/null
   cmake --build "$work/$trap_unaligned" >/dev/null
   qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \

@@ -24,6 +24,10 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/png2zeqConfigVersion.cmake
   cmake/png2zeqFunctions.cmake
   cmake/png2zeqConvert.cmake
+  cmake/png2zeqManifest.cmake
+  cmake/png2zeqEmbed.c.in
+  cmake/png2zeqImages.h.in
+  cmake/png2zeqConstants.h.in
   DESTINATION ${PNG2ZEQ_CMAKE_DIR})
 
 install(FILES man/png2zeq.1 man/zeq2png.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

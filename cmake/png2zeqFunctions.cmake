@@ -3,85 +3,83 @@
 #
 #   png2zeq_add_images(<target>
 #     IMAGES <png>...          relative to CMAKE_CURRENT_SOURCE_DIR, or absolute
-#     [DEPTH 565] [DITHER] [UNCOMPRESSED] [BEST]
+#     [DEPTH 565] [DITHER] [UNCOMPRESSED] [BEST] [WINDOW <bits>]   bits: 9..15
+#     [MAX_BYTES <n>] [MAX_TOTAL_BYTES <n>] [MAX_STREAM_RAM <n>] [MIN_PSNR <dB>]
+#     [MANIFEST <file.json>]   relative to CMAKE_CURRENT_BINARY_DIR, or absolute
 #     [OUTPUT_DIR <dir>]       relative to CMAKE_CURRENT_BINARY_DIR, or absolute;
 #                              default: ${CMAKE_CURRENT_BINARY_DIR}/png2zeq/<target>
 #     [EMBED [HEADER <name.h>] default header: <target>_images.h
 #            [SYMBOL_PREFIX <c-identifier>]])   default: zeq
 #
 # The converter is the target png2zeq::png2zeq: the imported host tool after
-# find_package(png2zeq), or the tool built alongside after add_subdirectory().
+# find_package(png2zeq), or the tool built alongside after add_subdirectory();
+# MIN_PSNR also runs png2zeq::zeq2png.
 #
-# Each image is its own build step, depending on its PNG, on the converter and
-# on a small file holding the call's options, so changed options convert again
-# with every generator (Ninja would notice the changed command line anyway,
-# Makefiles would not).
-#
-# The step is png2zeqConvert.cmake, run with `cmake -P`: it removes a stale
-# .zeq, converts, and for EMBED writes the image's constants.
-#
-# EMBED generates, at configure time, one C (or C++) source per image whose
-# only content is a top-level assembler statement with `.incbin`. The
-# assembler is thus reached through the compiler the project already has: no
-# enable_language(ASM), no Python, no hex dump, and a 1.5 MB image assembles
-# in milliseconds. The source's OBJECT_DEPENDS names the .zeq file, since the
-# compiler's dependency scanner cannot see through `.incbin`. The constants
-# (<PREFIX>_<ID>_WIDTH, ...) that the conversion step reads from each
-# converted file land in a small header per image, which the target's header
-# includes.
-#
-# Every mistake is a configure-time error naming png2zeq_add_images: bad
-# arguments, missing images, file names a build tool cannot carry, and names
-# claimed twice in the whole build (output files, symbols, macros).
+# What a call does, in order:
+#  1. It checks its arguments and its target. Every mistake is a
+#     configure-time error naming png2zeq_add_images(<target>): bad
+#     arguments, missing images, file names a build tool cannot carry, and
+#     names claimed twice in the whole build (output files, symbols, macros).
+#  2. It writes a small file holding the call's converter options and
+#     per-image budgets, rewritten only when they change: each image depends
+#     on it, so changed options convert again with every generator (Ninja
+#     would notice the changed command line anyway, Makefiles would not).
+#  3. Per image, it claims the output file (and with EMBED the symbols and
+#     macros) and adds one build step, depending on the PNG, the converter and
+#     the options file: png2zeqConvert.cmake, run with `cmake -P`, removes a
+#     stale .zeq, converts, checks MAX_BYTES, MAX_STREAM_RAM and MIN_PSNR,
+#     and writes the image's figures for the manifest and, for EMBED, its
+#     constants (<PREFIX>_<ID>_WIDTH, ...), both read from the converted file.
+#  4. With EMBED, per image, it generates from png2zeqEmbed.c.in a C (or C++)
+#     source whose only content is a top-level assembler statement with
+#     `.incbin`. The assembler is thus reached through the compiler the project
+#     already has: no enable_language(ASM), no Python, no hex dump, and a
+#     1.5 MB image assembles in milliseconds. The source's OBJECT_DEPENDS names
+#     the .zeq file, since the compiler's dependency scanner cannot see through
+#     `.incbin`.
+#  5. With MAX_TOTAL_BYTES or MANIFEST, it adds one build step over all the
+#     call's images, after theirs: png2zeqManifest.cmake checks the total
+#     and writes the manifest.
+#  6. It adds one custom target over the call's steps, which <target>
+#     depends on.
+#  7. With EMBED, it enters the images in the target's header, which is
+#     written from png2zeqImages.h.in at the end of the configuration, once all
+#     calls are known: it declares the symbols, includes each image's
+#     constants and derives from them, in the preprocessor, the maxima over
+#     all images of the header (<HEADER>_MAX_WIDTH, ...).
 
 cmake_minimum_required(VERSION 3.20)
 include_guard(GLOBAL)
 
-# The loader's header: its names (zeq_decode, ZEQ_HEADER_SIZE, ...) are
-# reserved, so that no image can shadow them.
-if(png2zeq_LOADER_SOURCE_DIR)
-  set_property(GLOBAL PROPERTY PNG2ZEQ_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
-endif()
+# The registry: everything the whole build shares between calls lives in
+# global properties whose names start with PNG2ZEQ_REGISTRY_.
+#   _LOADER_HEADER         the loader's header, zeq_loader.h: its names
+#                          (zeq_decode, ZEQ_HEADER_SIZE, ...) are reserved so that
+#                          no image can shadow them, and the conversion step reads
+#                          the format's layout from it;
+#   _LOADER_RESERVED       set once the loader's names are claimed;
+#   _OWNER_<NAME>          who claimed the symbol or macro NAME (upper case), and
+#   _SPELLING_<NAME>       how that owner spelt it;
+#   _OUTPUT_<file>         which image is converted to <file>, or which call
+#                          writes it as its manifest (lower case where file
+#                          names ignore case);
+#   _CALLS_<target>        how many calls <target> has had: it numbers each
+#                          call's files and steps;
+#   _HEADERS               the images' headers still to write, by path, and per
+#   _HEADER_<path>         header: its target, include guard, the path from it
+#                          to the images' constants and its maxima's prefix,
+#                          then its symbols.
+set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
 
-# Stops the configuration with its arguments, joined, after
+# Stops the configuration with the arguments after <target>, joined, after
 # "png2zeq_add_images(<target>): " (ARGV<n> keeps a semicolon in a name).
-function(_png2zeq_refuse)
+function(_png2zeq_refuse target)
   set(text "")
   math(EXPR last "${ARGC} - 1")
-  foreach(i RANGE ${last})
+  foreach(i RANGE 1 ${last})
     string(APPEND text "${ARGV${i}}")
   endforeach()
   message(FATAL_ERROR "png2zeq_add_images(${target}): ${text}")
-endfunction()
-
-# Checks the parsed arguments (arg_*) of a call on <target>; refuses the
-# first mistake, naming the offending keyword or value.
-function(_png2zeq_check_arguments)
-  foreach(argument IN LISTS arg_UNPARSED_ARGUMENTS)
-    _png2zeq_refuse("unknown keyword \"${argument}\".")
-  endforeach()
-  foreach(keyword IN LISTS arg_KEYWORDS_MISSING_VALUES)
-    _png2zeq_refuse("${keyword} needs a value.")
-  endforeach()
-  if(NOT DEFINED arg_IMAGES)
-    _png2zeq_refuse("IMAGES is missing: name at least one PNG file.")
-  endif()
-  if(DEFINED arg_HEADER AND NOT arg_EMBED)
-    _png2zeq_refuse("HEADER ${arg_HEADER} needs EMBED.")
-  endif()
-  if(arg_DITHER AND NOT DEFINED arg_DEPTH)
-    _png2zeq_refuse("DITHER needs DEPTH 565.")
-  endif()
-  if(DEFINED arg_DEPTH AND NOT arg_DEPTH MATCHES "^(0[xX])?565$")
-    _png2zeq_refuse("DEPTH \"${arg_DEPTH}\" is not a depth; the one depth is 565 (or 0x565).")
-  endif()
-  # A leading underscore would make the symbols reserved identifiers.
-  if(DEFINED arg_SYMBOL_PREFIX AND NOT arg_SYMBOL_PREFIX MATCHES "^[A-Za-z][A-Za-z0-9_]*$")
-    _png2zeq_refuse("SYMBOL_PREFIX \"${arg_SYMBOL_PREFIX}\" is not a C identifier starting with a letter.")
-  endif()
-  if(DEFINED arg_HEADER AND (IS_ABSOLUTE "${arg_HEADER}" OR arg_HEADER MATCHES "(^|/)\\.\\.(/|$)|[\\\"<>]"))
-    _png2zeq_refuse("HEADER \"${arg_HEADER}\" must be a relative path inside the include directory.")
-  endif()
 endfunction()
 
 # Refuses <text> (an image or a path derived from it) if a build tool cannot
@@ -90,30 +88,30 @@ endfunction()
 # unbalanced [ or ] also joins two items with one), a backslash (CMake reads
 # it as a folder separator), # < > (CMake refuses them in a built file's
 # name), or | : $( (they end or expand a name in Ninja's or Make's rules).
-function(_png2zeq_check_characters text what)
+function(_png2zeq_check_characters target text what)
   string(ASCII 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 controls)
   string(REGEX REPLACE "^[A-Za-z]:/" "/" without_drive "${text}")
   if(text STREQUAL "")
-    _png2zeq_refuse("IMAGES has an empty item.")
+    _png2zeq_refuse(${target} "IMAGES has an empty item.")
   elseif(text MATCHES "[${controls}]")
-    _png2zeq_refuse("${what} \"${text}\" contains a control character, which build files cannot carry; rename it.")
+    _png2zeq_refuse(${target} "${what} \"${text}\" contains a control character, which build files cannot carry; rename it.")
   elseif(text MATCHES ";")
-    _png2zeq_refuse("${what} \"${text}\" contains a semicolon (or an unbalanced [ or ]), "
+    _png2zeq_refuse(${target} "${what} \"${text}\" contains a semicolon (or an unbalanced [ or ]), "
       "which CMake takes for a list separator; rename it.")
   elseif(text MATCHES "\\\\")
-    _png2zeq_refuse("${what} \"${text}\" contains a backslash, which CMake reads as a folder separator; "
+    _png2zeq_refuse(${target} "${what} \"${text}\" contains a backslash, which CMake reads as a folder separator; "
       "rename it or use /.")
   elseif(without_drive MATCHES "[#<>|:]" OR text MATCHES "\\$\\(")
-    _png2zeq_refuse("${what} \"${text}\" contains one of # < > | : $(, which CMake, Ninja or Make "
+    _png2zeq_refuse(${target} "${what} \"${text}\" contains one of # < > | : $(, which CMake, Ninja or Make "
       "cannot carry in the name of a built file; rename it.")
   endif()
 endfunction()
 
-# Records build-wide that <owner> (a description) uses each name in ARGN.
-# Names are compared in upper case, since the macros are upper case; a name
-# already claimed (even by the same owner in another call) stops the
-# configuration, naming both owners.
-function(_png2zeq_claim owner)
+# Records in the registry that <owner> (a description) uses each name in
+# ARGN. Names are compared in upper case, since the macros are upper case; a
+# name already claimed (even by the same owner in another call) stops the
+# configuration of <target>'s call, naming both owners.
+function(_png2zeq_claim target owner)
   set(keys "")
   set(names "")
   foreach(name IN LISTS ARGN)
@@ -124,57 +122,90 @@ function(_png2zeq_claim owner)
     endif()
   endforeach()
   foreach(name key IN ZIP_LISTS names keys)
-    get_property(other GLOBAL PROPERTY "PNG2ZEQ_NAME_${key}")
+    get_property(other GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OWNER_${key}")
     if(other)
-      get_property(other_name GLOBAL PROPERTY "PNG2ZEQ_SPELLING_${key}")
+      get_property(other_name GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_SPELLING_${key}")
       set(case_note "")
       if(NOT name STREQUAL other_name)
         set(case_note " (the macros are upper case, so names that differ only in case clash)")
       endif()
-      _png2zeq_refuse("${owner} gives ${name}, and ${other} gives ${other_name}${case_note}; "
+      _png2zeq_refuse(${target} "${owner} gives ${name}, and ${other} gives ${other_name}${case_note}; "
         "rename one image or give one call its own SYMBOL_PREFIX.")
     endif()
-    set_property(GLOBAL PROPERTY "PNG2ZEQ_NAME_${key}" "${owner}")
-    set_property(GLOBAL PROPERTY "PNG2ZEQ_SPELLING_${key}" "${name}")
+    set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OWNER_${key}" "${owner}")
+    set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_SPELLING_${key}" "${name}")
   endforeach()
 endfunction()
 
-# Reserves, once per configuration, every zeq_*/ZEQ_* name of the loader's
+# Claims, once per configuration, every zeq_*/ZEQ_* name of the loader's
 # header, which firmware includes next to the images' header.
-function(_png2zeq_reserve_loader_names)
-  get_property(header GLOBAL PROPERTY PNG2ZEQ_LOADER_HEADER)
-  get_property(done GLOBAL PROPERTY PNG2ZEQ_LOADER_RESERVED)
+function(_png2zeq_reserve_loader_names target)
+  get_property(header GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER)
+  get_property(done GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_RESERVED)
   if(done OR NOT EXISTS "${header}")
     return()
   endif()
-  set_property(GLOBAL PROPERTY PNG2ZEQ_LOADER_RESERVED TRUE)
+  set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_RESERVED TRUE)
   file(READ "${header}" text)
   string(REGEX MATCHALL "[Zz][Ee][Qq]_[A-Za-z0-9_]+" names "${text}")
   list(REMOVE_DUPLICATES names)
-  _png2zeq_claim("the loader's header zeq_loader.h" ${names})
+  _png2zeq_claim(${target} "the loader's header zeq_loader.h" ${names})
 endfunction()
 
-# Gives, in <out_var>, the C identifier part of an image name: every character
-# outside [A-Za-z0-9_] becomes `_`, and a leading digit gets a `_` before it.
-function(_png2zeq_image_id name out_var)
-  string(MAKE_C_IDENTIFIER "${name}" id)
-  # MAKE_C_IDENTIFIER already prefixes a leading digit with `_`.
-  set(${out_var} "${id}" PARENT_SCOPE)
+# Records in the registry that <owner> (a description) writes <file>; refuses
+# <target>'s call if another owner does, saying that both would <verb> it.
+function(_png2zeq_claim_output target file owner verb)
+  # Where file names ignore case, so does the claim.
+  set(key "${file}")
+  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
+    string(TOLOWER "${key}" key)
+  endif()
+  get_property(other GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OUTPUT_${key}")
+  if(other)
+    _png2zeq_refuse(${target} "${owner} and ${other} would both ${verb} ${file}; "
+      "give one call another OUTPUT_DIR.")
+  endif()
+  set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_OUTPUT_${key}" "${owner}")
 endfunction()
 
-# Gives, in <out_var>, <text> quoted for a C string literal that itself holds
-# an assembler string: backslashes and double quotes are escaped twice.
-function(_png2zeq_asm_c_string text out_var)
-  string(REPLACE "\\" "\\\\" text "${text}")
-  string(REPLACE "\"" "\\\"" text "${text}")
-  string(REPLACE "\\" "\\\\" text "${text}")
-  string(REPLACE "\"" "\\\"" text "${text}")
-  set(${out_var} "${text}" PARENT_SCOPE)
+# Checks one IMAGES item of a call on <target> and claims its output file in
+# the registry. Gives the absolute PNG path (relative items are taken from
+# <base_dir>), its name without extension and the .zeq path in <output_dir>,
+# in <png_var>, <name_var> and <zeq_var>.
+function(_png2zeq_check_image target image base_dir output_dir png_var name_var zeq_var)
+  # On a Windows host a backslash separates folders, as users write them there.
+  if(CMAKE_HOST_WIN32)
+    file(TO_CMAKE_PATH "${image}" image)
+  endif()
+  _png2zeq_check_characters(${target} "${image}" "IMAGES item")
+  get_filename_component(png "${image}" ABSOLUTE BASE_DIR "${base_dir}")
+  get_source_file_property(generated "${png}" GENERATED)
+  if(IS_DIRECTORY "${png}")
+    _png2zeq_refuse(${target} "IMAGES item \"${image}\" is a directory, not a PNG file.")
+  elseif(NOT EXISTS "${png}" AND NOT generated)
+    set(hint "")
+    if(image MATCHES "^[A-Z_]+$")
+      set(hint " (and it is not a keyword of png2zeq_add_images)")
+    endif()
+    _png2zeq_refuse(${target} "IMAGES item \"${image}\" does not exist${hint}: no file ${png}, "
+      "and it is not marked GENERATED.")
+  endif()
+  get_filename_component(name "${png}" NAME_WLE)
+  if(name STREQUAL "")
+    _png2zeq_refuse(${target} "IMAGES item \"${image}\" has no name before its extension.")
+  endif()
+  set(zeq "${output_dir}/${name}.zeq")
+  _png2zeq_check_characters(${target} "${zeq}" "The output of \"${image}\"")
+  _png2zeq_claim_output(${target} "${zeq}" "\"${png}\" of target ${target}" "be converted to")
+  set(${png_var} "${png}" PARENT_SCOPE)
+  set(${name_var} "${name}" PARENT_SCOPE)
+  set(${zeq_var} "${zeq}" PARENT_SCOPE)
 endfunction()
 
-# Writes the embedding source for one image and adds it to <target>. The
-# arrays sit in their own section each (so --gc-sections drops unused images)
-# and are aligned to 4 bytes; the size is a 4-byte word after the data.
+# Writes the embedding source of one image, <symbol>, from png2zeqEmbed.c.in
+# into <source_dir> and adds it to <target>. The arrays sit in their own
+# section each (so --gc-sections drops unused images) and are aligned to 4
+# bytes; the size is a 4-byte word after the data.
 function(_png2zeq_embed_image target symbol zeq_file source_dir)
   # Languages are enabled per directory: ask the target's own.
   get_target_property(target_dir ${target} SOURCE_DIR)
@@ -185,188 +216,85 @@ function(_png2zeq_embed_image target symbol zeq_file source_dir)
   elseif(cxx_rule)
     set(source "${source_dir}/${symbol}.cpp")
   else()
-    _png2zeq_refuse("EMBED needs C or CXX enabled in project().")
+    _png2zeq_refuse(${target} "EMBED needs C or CXX enabled in project().")
   endif()
-  _png2zeq_asm_c_string("${zeq_file}" quoted_path)
+  # The path sits in an assembler string inside a C string literal:
+  # backslashes and double quotes are escaped twice.
+  set(quoted_path "${zeq_file}")
+  foreach(_ RANGE 1)
+    string(REPLACE "\\" "\\\\" quoted_path "${quoted_path}")
+    string(REPLACE "\"" "\\\"" quoted_path "${quoted_path}")
+  endforeach()
   # __USER_LABEL_PREFIX__ is empty on ELF and `_` on Mach-O, where a C name
   # `zeq_x` is the assembler symbol `_zeq_x`; Mach-O also has its own name for
   # the read-only section and no .type or .size. The compiler marks the object
   # as not needing an executable stack (.note.GNU-stack) as for any C file.
-  file(CONFIGURE OUTPUT "${source}" @ONLY CONTENT [[
-/* Generated by png2zeq_add_images(): the bytes of one ZEQ file. */
-#define ZEQ_STR2(x) #x
-#define ZEQ_STR(x) ZEQ_STR2(x)
-#define ZEQ_SYM(name) ZEQ_STR(__USER_LABEL_PREFIX__) name
-#if defined(__APPLE__)
-#define ZEQ_PUSH_SECTION ".const\n"
-#define ZEQ_POP_SECTION ".text\n"
-#define ZEQ_ELF(text) ""
-#else
-#define ZEQ_PUSH_SECTION ".pushsection .rodata.@symbol@,\"a\",%progbits\n"
-#define ZEQ_POP_SECTION ".popsection\n"
-#define ZEQ_ELF(text) text
-#endif
-__asm__(
-  ZEQ_PUSH_SECTION
-  ".balign 4\n"
-  ".globl " ZEQ_SYM("@symbol@") "\n"
-  ZEQ_ELF(".type " ZEQ_SYM("@symbol@") ", %object\n")
-  ZEQ_SYM("@symbol@") ":\n"
-  ".incbin \"@quoted_path@\"\n"
-  ".Lzeq_end_@symbol@:\n"
-  ZEQ_ELF(".size " ZEQ_SYM("@symbol@") ", .Lzeq_end_@symbol@ - " ZEQ_SYM("@symbol@") "\n")
-  ".balign 4\n"
-  ".globl " ZEQ_SYM("@symbol@_size") "\n"
-  ZEQ_ELF(".type " ZEQ_SYM("@symbol@_size") ", %object\n")
-  ZEQ_SYM("@symbol@_size") ":\n"
-  ".long .Lzeq_end_@symbol@ - " ZEQ_SYM("@symbol@") "\n"
-  ZEQ_ELF(".size " ZEQ_SYM("@symbol@_size") ", 4\n")
-  ZEQ_POP_SECTION);
-typedef int zeq_unit_of_@symbol@; /* ISO C wants a declaration in every file */
-]])
-
+  configure_file("${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqEmbed.c.in" "${source}" @ONLY)
   target_sources(${target} PRIVATE "${source}")
   set_source_files_properties("${source}" TARGET_DIRECTORY ${target}
     PROPERTIES OBJECT_DEPENDS "${zeq_file}")
 endfunction()
 
-# Adds <symbols> to <target>'s header <header_name> in <private_dir>/include,
-# whose directory the target gets publicly on first use. The headers are
-# written once all calls are known (at the end of the configuration), and
-# rewritten only when their content changes.
+# Enters <symbols> in <target>'s header <header_name> in <private_dir>/include,
+# whose directory the target gets publicly on first use. The first header of
+# the build schedules the writing of all of them at the end of the
+# configuration.
 function(_png2zeq_declare target header_name symbols private_dir)
-  set(key "PNG2ZEQ_HEADER_${target}/${header_name}")
-  get_property(known GLOBAL PROPERTY "${key}" SET)
-  get_property(header GLOBAL PROPERTY "${key}")
+  set(path "${private_dir}/include/${header_name}")
+  get_property(known GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}" SET)
   if(NOT known)
-    get_property(headers GLOBAL PROPERTY PNG2ZEQ_HEADERS)
-    list(LENGTH headers header)
-    set_property(GLOBAL APPEND PROPERTY PNG2ZEQ_HEADERS ${header})
-    set_property(GLOBAL PROPERTY "${key}" ${header})
-    set(path "${private_dir}/include/${header_name}")
+    get_property(headers GLOBAL PROPERTY PNG2ZEQ_REGISTRY_HEADERS)
+    if(NOT headers)
+      cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL _png2zeq_write_headers)
+    endif()
+    set_property(GLOBAL APPEND PROPERTY PNG2ZEQ_REGISTRY_HEADERS "${path}")
     get_filename_component(directory "${path}" DIRECTORY)
     file(RELATIVE_PATH constants "${directory}" "${private_dir}/constants")
     get_filename_component(dir_key "${private_dir}" NAME)
     string(MAKE_C_IDENTIFIER "PNG2ZEQ_${dir_key}_${header_name}" guard)
     string(TOUPPER "${guard}" guard)
-    set_property(GLOBAL PROPERTY PNG2ZEQ_HEADER_${header}
-      "${path}" "${target}" "${constants}" "${guard}")
+    # The maxima are named after the header's file name: fw_images.h gives
+    # FW_IMAGES_MAX_WIDTH.
+    get_filename_component(maxima "${header_name}" NAME_WLE)
+    string(MAKE_C_IDENTIFIER "${maxima}" maxima)
+    string(TOUPPER "${maxima}" maxima)
+    _png2zeq_claim(${target} "the header ${header_name} of target ${target}" ${maxima}_MAX_WIDTH
+      ${maxima}_MAX_HEIGHT ${maxima}_MAX_RAW_LENGTH ${maxima}_MAX_WINDOW_BITS)
+    set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}"
+      "${target}" "${guard}" "${constants}" "${maxima}")
     # Public, so that what links a library of images sees its declarations
     # too; build-tree only, so that such a library can still be installed.
     target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${private_dir}/include>")
-    if(header EQUAL 0)
-      cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL _png2zeq_write_headers)
-    endif()
   endif()
-  set_property(GLOBAL APPEND PROPERTY PNG2ZEQ_HEADER_SYMBOLS_${header} ${symbols})
+  set_property(GLOBAL APPEND PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}" ${symbols})
 endfunction()
 
-# Writes every images' header of the build (run once, deferred to the end of
-# the configuration). Each declares its symbols and includes, per image, the
-# constants that the conversion step writes.
+# Writes every images' header of the build from png2zeqImages.h.in (run once,
+# deferred to the end of the configuration), rewriting only those whose
+# content changes. Each declares its symbols, includes, per image, the
+# constants that the conversion step writes, and raises each maximum to the
+# image's figure where it is larger: the maxima stay integer constant
+# expressions, and follow the images without any step of their own.
 function(_png2zeq_write_headers)
-  get_property(headers GLOBAL PROPERTY PNG2ZEQ_HEADERS)
-  foreach(header IN LISTS headers)
-    get_property(facts GLOBAL PROPERTY PNG2ZEQ_HEADER_${header})
-    list(GET facts 0 path)
-    list(GET facts 1 target)
-    list(GET facts 2 constants)
-    list(GET facts 3 guard)
-    get_property(symbols GLOBAL PROPERTY PNG2ZEQ_HEADER_SYMBOLS_${header})
+  get_property(headers GLOBAL PROPERTY PNG2ZEQ_REGISTRY_HEADERS)
+  foreach(path IN LISTS headers)
+    get_property(symbols GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}")
+    list(POP_FRONT symbols target guard constants maxima)
     set(includes "")
     set(declarations "")
+    set(raises "")
     foreach(symbol IN LISTS symbols)
       string(APPEND includes "#include \"${constants}/${symbol}.h\"\n")
       string(APPEND declarations
         "extern const unsigned char ${symbol}[];\nextern const uint32_t ${symbol}_size;\n")
+      string(TOUPPER "${symbol}" macro)
+      foreach(figure IN ITEMS WIDTH HEIGHT RAW_LENGTH WINDOW_BITS)
+        string(APPEND raises "#if ${macro}_${figure} > ${maxima}_MAX_${figure}\n"
+          "#undef ${maxima}_MAX_${figure}\n#define ${maxima}_MAX_${figure} ${macro}_${figure}\n#endif\n")
+      endforeach()
     endforeach()
-    file(CONFIGURE OUTPUT "${path}" @ONLY CONTENT
-"/* Generated by png2zeq_add_images(): images embedded in ${target}. */
-#ifndef ${guard}
-#define ${guard}
-#include <stdint.h>
-/* <PREFIX>_<ID>_SIZE, _WIDTH, _HEIGHT, _FORMAT and _RAW_LENGTH of each image,
-   integer constants read from its converted file. */
-${includes}#ifdef __cplusplus
-extern \"C\" {
-#endif
-${declarations}#ifdef __cplusplus
-}
-#endif
-#endif
-")
+    configure_file("${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqImages.h.in" "${path}" @ONLY)
   endforeach()
-endfunction()
-
-# Gives, in <out_var>, the private directory of <target>: one per target, its
-# name unique even where file names ignore case (fw-a, fw_a, FW_A).
-function(_png2zeq_private_dir target out_var)
-  get_target_property(binary_dir ${target} BINARY_DIR)
-  string(MAKE_C_IDENTIFIER "${target}" name)
-  string(SHA1 hash "${target}")
-  string(SUBSTRING "${hash}" 0 8 hash)
-  set(${out_var} "${binary_dir}/png2zeq_generated/${name}-${hash}" PARENT_SCOPE)
-endfunction()
-
-# Checks one IMAGES item of a call and claims its output file build-wide.
-# Gives the absolute PNG path, its name without extension and the .zeq path
-# in <png_var>, <name_var> and <zeq_var>.
-function(_png2zeq_check_image image output_dir png_var name_var zeq_var)
-  # On a Windows host a backslash separates folders, as users write them there.
-  if(CMAKE_HOST_WIN32)
-    file(TO_CMAKE_PATH "${image}" image)
-  endif()
-  _png2zeq_check_characters("${image}" "IMAGES item")
-  get_filename_component(png "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
-  get_source_file_property(generated "${png}" GENERATED)
-  if(IS_DIRECTORY "${png}")
-    _png2zeq_refuse("IMAGES item \"${image}\" is a directory, not a PNG file.")
-  elseif(NOT EXISTS "${png}" AND NOT generated)
-    set(hint "")
-    if(image MATCHES "^[A-Z_]+$")
-      set(hint " (and it is not a keyword of png2zeq_add_images)")
-    endif()
-    _png2zeq_refuse("IMAGES item \"${image}\" does not exist${hint}: no file ${png}, "
-      "and it is not marked GENERATED.")
-  endif()
-  get_filename_component(name "${png}" NAME_WLE)
-  if(name STREQUAL "")
-    _png2zeq_refuse("IMAGES item \"${image}\" has no name before its extension.")
-  endif()
-  set(zeq "${output_dir}/${name}.zeq")
-  _png2zeq_check_characters("${zeq}" "The output of \"${image}\"")
-  # Where file names ignore case, so does the claim.
-  set(key "${zeq}")
-  if(CMAKE_HOST_WIN32 OR CMAKE_HOST_APPLE)
-    string(TOLOWER "${key}" key)
-  endif()
-  get_property(other GLOBAL PROPERTY "PNG2ZEQ_OUTPUT_${key}")
-  if(other)
-    _png2zeq_refuse("\"${png}\" of target ${target} and ${other} would both be converted to ${zeq}; "
-      "give one call another OUTPUT_DIR.")
-  endif()
-  set_property(GLOBAL PROPERTY "PNG2ZEQ_OUTPUT_${key}" "\"${png}\" of target ${target}")
-  set(${png_var} "${png}" PARENT_SCOPE)
-  set(${name_var} "${name}" PARENT_SCOPE)
-  set(${zeq_var} "${zeq}" PARENT_SCOPE)
-endfunction()
-
-# Gives, in <out_var>, the converter options of a call (from arg_*).
-function(_png2zeq_converter_options out_var)
-  set(options "")
-  if(DEFINED arg_DEPTH)
-    list(APPEND options -depth ${arg_DEPTH})
-  endif()
-  if(arg_DITHER)
-    list(APPEND options -dither)
-  endif()
-  if(arg_UNCOMPRESSED)
-    list(APPEND options -uncompressed)
-  endif()
-  if(arg_BEST)
-    list(APPEND options -best)
-  endif()
-  set(${out_var} "${options}" PARENT_SCOPE)
 endfunction()
 
 # Takes the arguments described at the top of this file; adds one build step
@@ -375,15 +303,47 @@ endfunction()
 # the configuration with a message on bad arguments, file names a build
 # cannot carry, or names and outputs claimed twice in the build.
 function(png2zeq_add_images target)
+  # 1. The arguments and the target.
   cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
-    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX" "IMAGES")
+    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX;WINDOW;MAX_BYTES;MAX_TOTAL_BYTES;MAX_STREAM_RAM;MIN_PSNR;MANIFEST"
+    "IMAGES")
+  set(depth 565)
   if(NOT TARGET ${target})
-    _png2zeq_refuse("no target named ${target}; create it first.")
+    _png2zeq_refuse(${target} "no target named ${target}; create it first.")
   endif()
-  _png2zeq_check_arguments()
-  if(NOT TARGET png2zeq::png2zeq)
-    _png2zeq_refuse("the converter png2zeq::png2zeq is missing; "
+  foreach(argument IN LISTS arg_UNPARSED_ARGUMENTS)
+    _png2zeq_refuse(${target} "unknown keyword \"${argument}\".")
+  endforeach()
+  foreach(keyword IN LISTS arg_KEYWORDS_MISSING_VALUES)
+    _png2zeq_refuse(${target} "${keyword} needs a value.")
+  endforeach()
+  foreach(budget IN ITEMS MAX_BYTES MAX_TOTAL_BYTES MAX_STREAM_RAM)
+    if(DEFINED arg_${budget} AND NOT arg_${budget} MATCHES "^[0-9]+$")
+      _png2zeq_refuse(${target} "${budget} \"${arg_${budget}}\" is not a number of bytes.")
+    endif()
+  endforeach()
+  if(NOT DEFINED arg_IMAGES)
+    _png2zeq_refuse(${target} "IMAGES is missing: name at least one PNG file.")
+  elseif(DEFINED arg_HEADER AND NOT arg_EMBED)
+    _png2zeq_refuse(${target} "HEADER ${arg_HEADER} needs EMBED.")
+  elseif(arg_DITHER AND NOT DEFINED arg_DEPTH)
+    _png2zeq_refuse(${target} "DITHER needs DEPTH ${depth}.")
+  elseif(DEFINED arg_DEPTH AND NOT arg_DEPTH MATCHES "^(0[xX])?${depth}$")
+    _png2zeq_refuse(${target} "DEPTH \"${arg_DEPTH}\" is not a depth; the one depth is ${depth} (or 0x${depth}).")
+  elseif(DEFINED arg_WINDOW AND NOT arg_WINDOW MATCHES "^(9|1[0-5])$")
+    _png2zeq_refuse(${target} "WINDOW \"${arg_WINDOW}\" is not a window; give its bits, 9 to 15.")
+  elseif(DEFINED arg_MIN_PSNR AND NOT arg_MIN_PSNR MATCHES "^[0-9]+(\\.[0-9]+)?$")
+    _png2zeq_refuse(${target} "MIN_PSNR \"${arg_MIN_PSNR}\" is not a number of decibels.")
+  # A leading underscore would make the symbols reserved identifiers.
+  elseif(DEFINED arg_SYMBOL_PREFIX AND NOT arg_SYMBOL_PREFIX MATCHES "^[A-Za-z][A-Za-z0-9_]*$")
+    _png2zeq_refuse(${target} "SYMBOL_PREFIX \"${arg_SYMBOL_PREFIX}\" is not a C identifier starting with a letter.")
+  elseif(DEFINED arg_HEADER AND (IS_ABSOLUTE "${arg_HEADER}" OR arg_HEADER MATCHES "(^|/)\\.\\.(/|$)|[\\\"<>]"))
+    _png2zeq_refuse(${target} "HEADER \"${arg_HEADER}\" must be a relative path inside the include directory.")
+  elseif(NOT TARGET png2zeq::png2zeq)
+    _png2zeq_refuse(${target} "the converter png2zeq::png2zeq is missing; "
       "use find_package(png2zeq) or add_subdirectory() of the png2zeq source tree.")
+  elseif(DEFINED arg_MIN_PSNR AND NOT TARGET png2zeq::zeq2png)
+    _png2zeq_refuse(${target} "MIN_PSNR needs png2zeq::zeq2png, which this png2zeq package lacks.")
   endif()
   get_target_property(real_target ${target} ALIASED_TARGET)
   if(real_target)
@@ -392,58 +352,114 @@ function(png2zeq_add_images target)
   get_target_property(imported ${target} IMPORTED)
   get_target_property(type ${target} TYPE)
   if(imported)
-    _png2zeq_refuse("${target} is an imported target, which builds nothing; use a target of this project.")
+    _png2zeq_refuse(${target} "${target} is an imported target, which builds nothing; use a target of this project.")
   elseif(arg_EMBED AND type MATCHES "^(UTILITY|INTERFACE_LIBRARY)$")
-    _png2zeq_refuse("EMBED needs a target that compiles sources, and ${target} is a ${type}.")
+    _png2zeq_refuse(${target} "EMBED needs a target that compiles sources, and ${target} is a ${type}.")
   endif()
   if(NOT DEFINED arg_SYMBOL_PREFIX)
     set(arg_SYMBOL_PREFIX zeq)
   endif()
+  if(NOT DEFINED arg_HEADER)
+    set(arg_HEADER "${target}_images.h")
+  endif()
   string(TOUPPER "${arg_SYMBOL_PREFIX}" macro_prefix)
   if(arg_EMBED)
-    _png2zeq_reserve_loader_names()
+    _png2zeq_reserve_loader_names(${target})
   endif()
 
   # One private directory per target for the options files, embedding
-  # sources, constants and headers; one number per call for unique names.
-  _png2zeq_private_dir(${target} private_dir)
-  get_property(calls GLOBAL PROPERTY "PNG2ZEQ_CALLS_${target}")
+  # sources, constants and headers, its name unique even where file names
+  # ignore case (fw-a, fw_a, FW_A); one number per call for unique names.
+  get_target_property(binary_dir ${target} BINARY_DIR)
+  string(MAKE_C_IDENTIFIER "${target}" target_id)
+  string(SHA1 hash "${target}")
+  string(SUBSTRING "${hash}" 0 8 hash)
+  set(private_dir "${binary_dir}/png2zeq_generated/${target_id}-${hash}")
+  get_property(calls GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_CALLS_${target}")
   math(EXPR calls "${calls} + 1")
-  set_property(GLOBAL PROPERTY "PNG2ZEQ_CALLS_${target}" ${calls})
+  set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_CALLS_${target}" ${calls})
   if(DEFINED arg_OUTPUT_DIR)
     get_filename_component(output_dir "${arg_OUTPUT_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
   else()
     set(output_dir "${CMAKE_CURRENT_BINARY_DIR}/png2zeq/${target}")
   endif()
+  set(call "png2zeq_add_images(${target})")
+  if(DEFINED arg_MANIFEST)
+    get_filename_component(manifest "${arg_MANIFEST}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
+    _png2zeq_check_characters(${target} "${manifest}" "MANIFEST")
+    _png2zeq_claim_output(${target} "${manifest}" "the MANIFEST of ${call}" "write")
+  endif()
 
-  # Rewritten only when its content changes, so only changed options (or a
-  # converter moved elsewhere) convert this call's images again.
-  _png2zeq_converter_options(options)
+  # 2. The options file: rewritten only when its content changes, so only
+  # changed options or budgets (or a converter moved elsewhere) convert this
+  # call's images again.
+  set(options "")
+  if(DEFINED arg_DEPTH)
+    list(APPEND options -depth ${arg_DEPTH})
+  endif()
+  foreach(flag IN ITEMS DITHER UNCOMPRESSED BEST)
+    if(arg_${flag})
+      string(TOLOWER "-${flag}" flag)
+      list(APPEND options ${flag})
+    endif()
+  endforeach()
+  if(DEFINED arg_WINDOW)
+    list(APPEND options -window ${arg_WINDOW})
+  endif()
   string(REPLACE ";" "," options "${options}")
+  set(budgets "")
+  set(tools png2zeq::png2zeq)
+  foreach(budget IN ITEMS MAX_BYTES MAX_STREAM_RAM MIN_PSNR)
+    if(DEFINED arg_${budget})
+      list(APPEND budgets "-D${budget}=${arg_${budget}}")
+    endif()
+  endforeach()
+  if(DEFINED arg_MIN_PSNR)
+    list(APPEND budgets "-DZEQ2PNG=$<TARGET_FILE:png2zeq::zeq2png>")
+    list(APPEND tools png2zeq::zeq2png)
+  endif()
   set(options_file "${private_dir}/call${calls}.options")
-  file(CONFIGURE OUTPUT "${options_file}" CONTENT "${options}\n")
+  file(CONFIGURE OUTPUT "${options_file}" CONTENT "${options}\n${budgets}\n")
   set(convert "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqConvert.cmake")
+  get_property(loader_header GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER)
 
+  # 3. and 4. One build step per image, and with EMBED its source. The
+  # manifest names the PNGs from the source tree (or the build tree, for
+  # generated ones) and the ZEQ files from the build tree.
   set(outputs "")
   set(symbols "")
+  set(facts_files "")
+  set(manifest_lines "${options}")
   foreach(image IN LISTS arg_IMAGES)
-    _png2zeq_check_image("${image}" "${output_dir}" png name zeq)
+    _png2zeq_check_image(${target} "${image}" "${CMAKE_CURRENT_SOURCE_DIR}" "${output_dir}" png name zeq)
     set(constants "")
+    set(macro "")
     if(arg_EMBED)
-      _png2zeq_image_id("${name}" id)
+      string(MAKE_C_IDENTIFIER "${name}" id)  # also prefixes a leading digit with `_`
       set(symbol "${arg_SYMBOL_PREFIX}_${id}")
       string(TOUPPER "${macro_prefix}_${id}" macro)
-      _png2zeq_claim("\"${png}\" of target ${target}" ${symbol} ${symbol}_size
-        ${macro}_WIDTH ${macro}_HEIGHT ${macro}_FORMAT ${macro}_RAW_LENGTH)
+      _png2zeq_claim(${target} "\"${png}\" of target ${target}" ${symbol} ${symbol}_size
+        ${macro}_WIDTH ${macro}_HEIGHT ${macro}_FORMAT ${macro}_RAW_LENGTH ${macro}_WINDOW_BITS)
       set(constants "${private_dir}/constants/${symbol}.h")
     endif()
-    add_custom_command(OUTPUT "${zeq}" BYPRODUCTS ${constants}
+    set(facts "${private_dir}/call${calls}/${name}.cmake")
+    add_custom_command(OUTPUT "${zeq}" BYPRODUCTS "${facts}" ${constants}
       COMMAND "${CMAKE_COMMAND}" "-DCONVERTER=$<TARGET_FILE:png2zeq::png2zeq>" "-DOPTIONS=${options}"
-        "-DPNG=${png}" "-DZEQ=${zeq}" "-DNAME=${macro}" "-DCONSTANTS=${constants}" -P "${convert}"
-      DEPENDS "${png}" png2zeq::png2zeq "${options_file}" "${convert}"
+        "-DPNG=${png}" "-DZEQ=${zeq}" "-DLOADER_HEADER=${loader_header}" "-DFACTS=${facts}"
+        "-DCALL=${call}" "-DNAME=${macro}" "-DCONSTANTS=${constants}" ${budgets} -P "${convert}"
+      DEPENDS "${png}" ${tools} "${options_file}" "${convert}"
       COMMENT "Converting ${image} to ${name}.zeq"
       VERBATIM)
     list(APPEND outputs "${zeq}")
+    list(APPEND facts_files "${facts}")
+    file(RELATIVE_PATH png_name "${CMAKE_BINARY_DIR}" "${png}")
+    if(png_name MATCHES "^\\.\\./")
+      file(RELATIVE_PATH png_name "${CMAKE_SOURCE_DIR}" "${png}")
+    else()
+      string(PREPEND png_name "<build>/")
+    endif()
+    file(RELATIVE_PATH zeq_name "${CMAKE_BINARY_DIR}" "${zeq}")
+    string(APPEND manifest_lines "\n${png_name}\t${zeq_name}\t${facts}")
     if(arg_EMBED)
       list(APPEND symbols ${symbol})
       _png2zeq_embed_image(${target} ${symbol} "${zeq}" "${private_dir}/embed")
@@ -451,15 +467,35 @@ function(png2zeq_add_images target)
   endforeach()
   file(MAKE_DIRECTORY "${output_dir}")
 
-  # The number ends the name, so no two targets' steps can share one.
+  # 5. The step over the call's images.
+  if(DEFINED arg_MAX_TOTAL_BYTES OR DEFINED arg_MANIFEST)
+    set(images_file "${private_dir}/call${calls}.images")
+    file(CONFIGURE OUTPUT "${images_file}" CONTENT "${manifest_lines}\n")
+    set(stamp "${private_dir}/call${calls}.stamp")
+    set(arguments "")
+    if(DEFINED arg_MAX_TOTAL_BYTES)
+      list(APPEND arguments "-DMAX_TOTAL_BYTES=${arg_MAX_TOTAL_BYTES}")
+    endif()
+    if(DEFINED arg_MANIFEST)
+      list(APPEND arguments "-DMANIFEST=${manifest}")
+    endif()
+    add_custom_command(OUTPUT "${stamp}" BYPRODUCTS ${manifest}
+      COMMAND "${CMAKE_COMMAND}" "-DCALL=${call}" "-DIMAGES_FILE=${images_file}" "-DSTAMP=${stamp}"
+        ${arguments} -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
+      DEPENDS ${facts_files} "${images_file}" "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
+      COMMENT "Checking the images of ${call} together"
+      VERBATIM)
+    list(APPEND outputs "${stamp}")
+  endif()
+
+  # 6. The call's custom target; the number ends the name, so no two
+  # targets' steps can share one.
   set(step "${target}_png2zeq${calls}")
   add_custom_target(${step} DEPENDS ${outputs})
   add_dependencies(${target} ${step})
 
+  # 7. The header.
   if(arg_EMBED)
-    if(NOT DEFINED arg_HEADER)
-      set(arg_HEADER "${target}_images.h")
-    endif()
     _png2zeq_declare(${target} "${arg_HEADER}" "${symbols}" "${private_dir}")
   endif()
 endfunction()

@@ -6,40 +6,22 @@
 # build/fuzz/findings/<target>/. PNG2ZEQ_FUZZ_SECONDS overrides the 60 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/jobs.sh
+source scripts/fuzz-runner.sh
 
-PNG2ZEQ_WITH_FUZZ=1 scripts/install-deps.sh
-build=build/fuzz
 seconds=${PNG2ZEQ_FUZZ_SECONDS:-60}
-
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPNG2ZEQ_BUILD_FUZZ=ON -DPNG2ZEQ_BUILD_TESTS=ON >/dev/null
-cmake --build "$build" --target fuzz_all fuzz_seeds
-read -r -a targets <<<"$(tr ';' ' ' <"$build/fuzz-targets.txt")"
-
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fuzz_build_targets
 
 passed=0
 failed=0
-for target in "${targets[@]}"; do
+for target in "${fuzz_targets[@]}"; do
   name=${target#fuzz_}
-  corpus=$build/corpus/$name
-  findings=$build/findings/$name
-  log=$build/$target.log
+  corpus=$fuzz_build/corpus/$name
+  findings=$fuzz_build/findings/$name
+  log=$fuzz_build/$target.log
   rm -rf "$corpus" "$findings"
-  mkdir -p "$corpus" "$findings"
-  cp "$build/fuzz-seeds/$name/"* "$corpus/" 2>/dev/null || true
-  dictionary=()
-  case $name in
-    convert) dictionary=(-dict=fuzz/png.dict) ;;
-    command_line) dictionary=(-dict=fuzz/command_line.dict) ;;
-  esac
-
   echo "== $target: ${seconds} s, seed 1 =="
-  if "$build/bin/$target" -seed=1 -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$findings/" "${dictionary[@]}" "$corpus" >"$log" 2>&1; then
-    grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)' "$log" || true
-    grep -E '(DONE|NEW|REDUCE|pulse|INITED) +cov:' "$log" | tail -n 1 || true
+  if fuzz_run "$name" "$seconds" "$corpus" "$findings" "$log" -seed=1; then
     passed=$((passed + 1))
   else
     echo "$target FAILED; last lines of $log:"

@@ -7,6 +7,7 @@ packages=(cmake ninja-build make g++ pkg-config libpng-dev zlib1g-dev libdeflate
 if [ "${PNG2ZEQ_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 if [ "${PNG2ZEQ_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev); fi
 if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
+if [ "${PNG2ZEQ_WITH_VALGRIND:-0}" = 1 ]; then packages+=(valgrind); fi
 # The device tests: the loader on a Cortex-M4 under QEMU, the package in a
 # cross build.
 if [ "${PNG2ZEQ_WITH_DEVICE:-0}" = 1 ]; then

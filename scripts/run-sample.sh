@@ -6,8 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+source scripts/jobs.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPNG2ZEQ_BUILD_TESTS=OFF
-cmake --build build
+cmake --build build -j "$jobs"
 
 output=build/gradient-rgba-96x64.zeq
 build/bin/png2zeq -verbose -depth 565 -dither -output "$output" samples/gradient-rgba-96x64.png

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-jobs=$(nproc 2>/dev/null || echo 2)
+source scripts/jobs.sh
 cmake -S . -B build/generic-posix -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPNG2ZEQ_GENERIC_POSIX=ON
 cmake --build build/generic-posix -j "$jobs"
 ctest --test-dir build/generic-posix --output-on-failure -j "$jobs"

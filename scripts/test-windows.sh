@@ -19,7 +19,7 @@ toolchain=$root/cmake/toolchains/$triple.cmake
 deps=$root/build/windows-deps
 prefix=$deps/prefix
 build=$root/build/windows
-jobs=${PNG2ZEQ_JOBS:-2}
+source scripts/jobs.sh
 mkdir -p "$prefix"
 
 # A dependency is built again only when the toolchain file or its sources

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-jobs=$(nproc 2>/dev/null || echo 2)
+source scripts/jobs.sh
 
 run_suite() {
   local dir=$1

@@ -10,17 +10,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
-if ! command -v valgrind >/dev/null; then
-  as_root=()
-  if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
-  "${as_root[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends valgrind
-fi
+PNG2ZEQ_WITH_VALGRIND=1 scripts/install-deps.sh
+source scripts/jobs.sh
 
 build=build/valgrind
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPNG2ZEQ_SANITIZE=OFF >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
+cmake --build "$build" -j "$jobs"
 
 areas=("$@")
 if [ ${#areas[@]} -eq 0 ]; then

@@ -28,9 +28,6 @@ enum {
   MOST_ROWS_PER_CALL = 7,
   LARGEST_WINDOW_BITS = 15
 };
-/* The panel compressed with smaller windows (see CMakeLists.txt). */
-extern const unsigned char zeq_panel_w9[], zeq_panel_w12[];
-extern const uint32_t zeq_panel_w9_size, zeq_panel_w12_size;
 
 /* One spare byte each, to be used from an odd address. */
 static union {

@@ -1,7 +1,7 @@
 # Installs the build BUILD into WORK/prefix, builds the example SOURCE
-# (examples/cortex-m) against it with the GENERATOR, runs it under QEMU and
-# checks each checksum it reports against the host loader's (CHECKSUMS) for
-# the same file. Prints "Skipped: ..." without the ARM toolchain or QEMU.
+# (examples/cortex-m) against it with the GENERATOR and the TOOLCHAIN file,
+# runs it under QEMU and checks each checksum it reports against the host
+# loader's (CHECKSUMS) for the same file. Prints "Skipped: ..." without the ARM toolchain or QEMU.
 find_program(arm_gcc arm-none-eabi-gcc)
 find_program(qemu qemu-system-arm)
 if(NOT arm_gcc OR NOT qemu)
@@ -25,7 +25,7 @@ must("${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${WORK}/prefix" --config 
 file(GLOB_RECURSE config "${WORK}/prefix/*/png2zeqConfig.cmake")
 get_filename_component(package_dir "${config}" DIRECTORY)
 must("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${WORK}/build" -G "${GENERATOR}"
-  "-DCMAKE_TOOLCHAIN_FILE=${SOURCE}/arm-none-eabi.cmake" "-Dpng2zeq_DIR=${package_dir}")
+  "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-Dpng2zeq_DIR=${package_dir}")
 must("${CMAKE_COMMAND}" --build "${WORK}/build")
 file(GLOB files "${WORK}/build/png2zeq/firmware/*.zeq")
 must("${CHECKSUMS}" ${files})
