@@ -14,7 +14,11 @@
     - A stream cannot tell how long the file is before reading it all, while
       zeq2png checks the file size before the stream. So a stream error is
       reported only after reading on to the end of the data: a file of the
-      wrong size gets ZEQ_E_FILE_SIZE_MISMATCH first, as in zeq2png. */
+      wrong size gets ZEQ_E_FILE_SIZE_MISMATCH first, as in zeq2png.
+   zlib counts in uInt, only 16 bits where int is: lengths reach it and the
+   read callback in pieces that fit (see piece_of). zlib checks no Adler-32
+   here (inflateValidate): the loader compares it itself, so the verdict does
+   not hang on zlib's message texts. */
 
 #include "zeq_loader.h"
 
@@ -33,8 +37,11 @@ enum {
   /* The second pass of zeq_decode uses zlib's smallest window. */
   PROBE_WINDOW_BITS = 8,
   PROBE_WINDOW_BYTES = 1 << PROBE_WINDOW_BITS,
-  /* A stream reads its source in pieces of at most this many bytes. */
+  /* A stream's input buffer: it reads its source in pieces of at most
+     INPUT_BYTES - KEPT_BYTES bytes, keeping the last KEPT_BYTES of the piece
+     before, so that the Adler-32 that ends the stream is always at hand. */
   INPUT_BYTES = 1024,
+  KEPT_BYTES = 4,
   /* Room to discard data on the stack while reading on to the end of a file. */
   DRAIN_BYTES = 64
 };
@@ -71,7 +78,37 @@ static uint32_t bytes_per_pixel(uint32_t format) {
   }
 }
 
+static uint32_t load32_big_endian(const uint8_t *bytes) {
+  return (uint32_t)bytes[0] << 24 | (uint32_t)bytes[1] << 16 | (uint32_t)bytes[2] << 8 |
+         (uint32_t)bytes[3];
+}
+
 static size_t round_up(size_t bytes) { return (bytes + ALIGNMENT - 1) / ALIGNMENT * ALIGNMENT; }
+
+/* The largest count zlib takes at once (its uInt may be 16 bits). */
+#define UINT_PIECE ((uInt)-1)
+
+/* Takes from `*rest` the largest piece zlib can be handed at once and
+   returns it; 0 when nothing is left. */
+static uInt piece_of(uint32_t *rest) {
+  const uInt piece = *rest > UINT_PIECE ? UINT_PIECE : (uInt)*rest;
+  *rest -= piece;
+  return piece;
+}
+
+/* True when zlib cannot take `length` in one count, so that a whole decode
+   must inflate in pieces and keep a window between them. */
+static bool needs_pieces(uint32_t length) { return length > UINT_PIECE; }
+
+/* Returns `adler` continued over the `length` bytes at `bytes`. */
+static uLong adler_of(uLong adler, const uint8_t *bytes, uint32_t length) {
+  while (length != 0) {
+    const uInt piece = piece_of(&length);
+    adler = adler32(adler, bytes, piece);
+    bytes += piece;
+  }
+  return adler;
+}
 
 /* True when zlib's message `message` is `expected` (no <string.h> compare
    is needed for two short literals). */
@@ -179,11 +216,13 @@ static zeq_status read_window_bits(const uint8_t *zlib_header, uint32_t *window_
   return ZEQ_OK;
 }
 
-/* Tells zlib's data errors apart: a failed Adler-32, a distance beyond a
-   stream's declared window (possible only once more than the window has come
-   out), and anything else. */
+/* Tells zlib's data errors apart: a distance beyond a stream's declared
+   window (possible only once more than the window has come out), and
+   anything else. zlib offers no call that tells a distance too far back from
+   other damage, so its text "invalid distance too far back" is compared: an
+   inflater with other texts reports such a stream as ZEQ_E_STREAM_CORRUPT
+   instead, refusing it all the same. */
 static zeq_status classify_data_error(const z_stream *stream, uint32_t window_bits) {
-  if (same_text(stream->msg, "incorrect data check")) return ZEQ_E_CHECKSUM_MISMATCH;
   if (window_bits < LARGEST_WINDOW_BITS && stream->total_out > (uLong)1 << window_bits &&
       same_text(stream->msg, "invalid distance too far back")) {
     return ZEQ_E_BEYOND_WINDOW;
@@ -193,31 +232,61 @@ static zeq_status classify_data_error(const z_stream *stream, uint32_t window_bi
 
 /* --- whole-file decoding ------------------------------------------------- */
 
+/* Runs inflate with `flush` on the `in_length` bytes at stream->next_in
+   into the `out_length` bytes at `out`, handing zlib pieces that fit its
+   uInt and going on while a piece is used up and more is left. Returns
+   inflate's last result and what was left unread and unfilled. With one
+   piece each (always, where int has 32 bits) that is a single call. */
+static int inflate_in_pieces(z_stream *stream, uint32_t in_length, uint8_t *out,
+                             uint32_t out_length, int flush, uint32_t *in_left,
+                             uint32_t *out_left) {
+  int result;
+  stream->avail_in = piece_of(&in_length);
+  stream->next_out = out;
+  stream->avail_out = piece_of(&out_length);
+  for (;;) {
+    result = inflate(stream, flush);
+    if (result != Z_OK && result != Z_BUF_ERROR) break;
+    if (stream->avail_in == 0 && in_length != 0) {
+      stream->avail_in = piece_of(&in_length);
+    } else if (stream->avail_out == 0 && out_length != 0) {
+      stream->avail_out = piece_of(&out_length);
+    } else {
+      break;
+    }
+  }
+  *in_left = stream->avail_in + in_length;
+  *out_left = stream->avail_out + out_length;
+  return result;
+}
+
 /* Called when the pixels are full but the stream is not at its end: decides
    what zeq2png would, namely whether the stream gives one more byte
    (too long), fails first (corrupt) or runs out of data (truncated). The
    stream is inflated again without its zlib header, its first byte into a
    spare byte and the rest into the pixels, so the pixels now have room for
-   one byte past rawLength; a 256-byte window keeps that first byte. */
+   one byte past rawLength; a 256-byte window keeps that first byte (a
+   decode in pieces has the whole window). */
 static zeq_status judge_overflow(const uint8_t *block, uint32_t block_length, uint8_t *pixels,
                                  uint32_t raw_length, arena *pool) {
   z_stream stream;
   uint8_t first = 0;
   bool overflowed = false;
+  uint32_t in_left, out_left;
   int result;
+  const bool pieces = needs_pieces(block_length) || needs_pieces(raw_length);
   use_arena(&stream, pool);
-  if (inflateInit2(&stream, -PROBE_WINDOW_BITS) != Z_OK) return ZEQ_E_WORKSPACE_TOO_SMALL;
+  if (inflateInit2(&stream, pieces ? -LARGEST_WINDOW_BITS : -PROBE_WINDOW_BITS) != Z_OK) {
+    return ZEQ_E_WORKSPACE_TOO_SMALL;
+  }
   /* The first pass produced output, so the block holds the zlib header. */
   stream.next_in = block + ZLIB_HEADER_SIZE;
-  stream.avail_in = block_length - ZLIB_HEADER_SIZE;
-  stream.next_out = &first;
-  stream.avail_out = 1;
-  result = inflate(&stream, Z_NO_FLUSH);
-  if (result == Z_OK) {
-    stream.next_out = pixels;
-    stream.avail_out = raw_length;
-    result = inflate(&stream, Z_NO_FLUSH);
-    overflowed = stream.avail_out == 0;
+  result = inflate_in_pieces(&stream, block_length - ZLIB_HEADER_SIZE, &first, 1, Z_NO_FLUSH,
+                             &in_left, &out_left);
+  if (result == Z_OK && out_left == 0) {
+    result = inflate_in_pieces(&stream, in_left, pixels, raw_length, Z_NO_FLUSH, &in_left,
+                               &out_left);
+    overflowed = out_left == 0;
   }
   inflateEnd(&stream);
   if (result == Z_MEM_ERROR) return ZEQ_E_WORKSPACE_TOO_SMALL;
@@ -231,32 +300,40 @@ static zeq_status judge_overflow(const uint8_t *block, uint32_t block_length, ui
 static zeq_status inflate_whole(const uint8_t *block, uint32_t block_length, uint8_t *pixels,
                                 uint32_t raw_length, arena *pool) {
   const arena fresh = *pool;
+  const bool pieces = needs_pieces(block_length) || needs_pieces(raw_length);
   z_stream stream;
   zeq_status data_error;
-  uInt out_left, in_left;
+  uint32_t out_left, in_left;
+  bool checksum_matches = false;
   int result;
   use_arena(&stream, pool);
-  if (inflateInit(&stream) != Z_OK) return ZEQ_E_WORKSPACE_TOO_SMALL;
-  /* No window: zlib asks for one only if this call ends before the stream. */
-  pool->limit = pool->next;
+  if (inflateInit(&stream) != Z_OK || inflateValidate(&stream, 0) != Z_OK) {
+    return ZEQ_E_WORKSPACE_TOO_SMALL;
+  }
+  /* No window: zlib asks for one only if a call ends before the stream,
+     which only a decode in pieces must allow. */
+  if (!pieces) pool->limit = pool->next;
   stream.next_in = block;
-  stream.avail_in = block_length;
-  stream.next_out = pixels;
-  stream.avail_out = raw_length;
-  result = inflate(&stream, Z_FINISH);
+  result = inflate_in_pieces(&stream, block_length, pixels, raw_length, Z_FINISH, &in_left,
+                             &out_left);
   data_error = classify_data_error(&stream, LARGEST_WINDOW_BITS);
-  out_left = stream.avail_out;
-  in_left = stream.avail_in;
+  if (result == Z_STREAM_END) {
+    /* The stream's last 4 bytes, just read, are its Adler-32. */
+    checksum_matches = adler_of(adler32(0L, Z_NULL, 0), pixels, raw_length - out_left) ==
+                       load32_big_endian(stream.next_in - 4);
+  }
   inflateEnd(&stream);
+  if (pieces && result == Z_BUF_ERROR && out_left == 0) result = Z_MEM_ERROR;
   switch (result) {
     case Z_STREAM_END:
+      if (!checksum_matches) return ZEQ_E_CHECKSUM_MISMATCH;
       if (out_left != 0) return ZEQ_E_INFLATED_TOO_SHORT;
       return in_left != 0 ? ZEQ_E_TRAILING_BYTES : ZEQ_OK;
     case Z_DATA_ERROR:
       return data_error;
     case Z_NEED_DICT: /* ZEQ files carry no preset dictionary */
       return ZEQ_E_STREAM_CORRUPT;
-    case Z_MEM_ERROR: /* stopped inside the deflate data, wanting a window */
+    case Z_MEM_ERROR: /* stopped inside the deflate data, wanting a window (or full, in pieces) */
       if (out_left != 0) return ZEQ_E_STREAM_TRUNCATED;
       *pool = fresh;
       return judge_overflow(block, block_length, pixels, raw_length, pool);
@@ -282,7 +359,7 @@ static size_t read_fully(zeq_read_fn read, void *context, uint8_t *buffer, size_
 static bool ends_after(zeq_read_fn read, void *context, uint32_t left) {
   uint8_t discard[DRAIN_BYTES];
   while (left != 0) {
-    const size_t piece = left < DRAIN_BYTES ? left : DRAIN_BYTES;
+    const size_t piece = left < DRAIN_BYTES ? (size_t)left : DRAIN_BYTES;
     if (read_fully(read, context, discard, piece) != piece) return false;
     left -= (uint32_t)piece;
   }
@@ -308,6 +385,7 @@ struct zeq_stream {
   uint32_t rows_left;
   uint32_t block_left; /* data bytes not yet read from the source */
   uint8_t *input;      /* INPUT_BYTES in the workspace, compressed files only */
+  uLong adler;         /* the Adler-32 of the bytes inflated so far */
   bool ended;          /* zlib has seen the stream's end */
   zeq_status pending;  /* an error met after the rows asked for were out */
   zeq_status failed;   /* once set, every call returns it */
@@ -330,13 +408,25 @@ static zeq_status fail_stream(zeq_stream *stream, zeq_status error) {
    false when the source ends early, which makes the file shorter than its
    header says. */
 static bool refill(zeq_stream *stream) {
-  const size_t want = stream->block_left < INPUT_BYTES ? stream->block_left : INPUT_BYTES;
-  const size_t got = read_fully(stream->read, stream->context, stream->input, want);
+  enum { PIECE = INPUT_BYTES - KEPT_BYTES };
+  const size_t want = stream->block_left < PIECE ? (size_t)stream->block_left : PIECE;
+  uint8_t *const piece = stream->input + KEPT_BYTES;
+  size_t got;
+  /* The last bytes read stay in front of the new ones (an Adler-32 may
+     straddle the two). Input always starts at `piece`, so they are there. */
+  memmove(stream->input, stream->inflater.next_in - KEPT_BYTES, KEPT_BYTES);
+  got = read_fully(stream->read, stream->context, piece, want);
   if (got == 0) return false;
   stream->block_left -= (uint32_t)got;
-  stream->inflater.next_in = stream->input;
+  stream->inflater.next_in = piece;
   stream->inflater.avail_in = (uInt)got;
   return true;
+}
+
+/* Called at the stream's end, with the Adler-32 just read: true when it is
+   that of the bytes inflated. */
+static bool checksum_matches(const zeq_stream *stream) {
+  return stream->adler == load32_big_endian(stream->inflater.next_in - 4);
 }
 
 /* How a run of inflating into the output room ended. */
@@ -344,24 +434,33 @@ typedef enum pump_outcome { PUMP_FILLED, PUMP_ENDED, PUMP_FAILED } pump_outcome;
 
 /* Inflates into the `length` bytes at `out` until they are filled (an error
    met after that waits in `pending`), the stream ends, or it fails (the
-   stream's `failed` then holds the status). */
-static pump_outcome pump(zeq_stream *stream, uint8_t *out, uInt length) {
+   stream's `failed` then holds the status). zlib gets the room in pieces
+   that fit its uInt; on return its avail_out is 0 only when all is filled. */
+static pump_outcome pump(zeq_stream *stream, uint8_t *out, uint32_t length) {
   z_stream *inflater = &stream->inflater;
   inflater->next_out = out;
-  inflater->avail_out = length;
+  inflater->avail_out = piece_of(&length);
   for (;;) {
     int result;
     zeq_status error;
+    const uint8_t *const start = inflater->next_out;
     if (inflater->avail_in == 0 && stream->block_left != 0 && !refill(stream)) {
       fail(stream, ZEQ_E_FILE_SIZE_MISMATCH);
       return PUMP_FAILED;
     }
     result = inflate(inflater, Z_NO_FLUSH);
-    if (result == Z_STREAM_END) {
+    stream->adler = adler32(stream->adler, start, (uInt)(inflater->next_out - start));
+    if (inflater->avail_out == 0 && length != 0 && (result == Z_OK || result == Z_STREAM_END)) {
+      inflater->avail_out = piece_of(&length); /* the next piece of room */
+      if (result == Z_OK) continue;
+    }
+    if (result == Z_STREAM_END && checksum_matches(stream)) {
       stream->ended = true;
       return PUMP_ENDED;
     }
-    if (result == Z_DATA_ERROR) {
+    if (result == Z_STREAM_END) {
+      error = ZEQ_E_CHECKSUM_MISMATCH;
+    } else if (result == Z_DATA_ERROR) {
       error = classify_data_error(inflater, stream->info.window_bits);
     } else if (result == Z_MEM_ERROR) {
       fail(stream, ZEQ_E_WORKSPACE_TOO_SMALL);
@@ -378,7 +477,7 @@ static pump_outcome pump(zeq_stream *stream, uint8_t *out, uInt length) {
       continue; /* wants more of the block */
     }
     /* Output that came out whole is delivered; the error waits for the next call. */
-    if (inflater->avail_out == 0) {
+    if (inflater->avail_out == 0 && length == 0) {
       stream->pending = error;
       return PUMP_FILLED;
     }
@@ -396,8 +495,10 @@ static zeq_status start_inflating(zeq_stream *stream, const uint8_t *zlib_header
   if (stream->input == NULL || inflateInit2(inflater, (int)stream->info.window_bits) != Z_OK) {
     return ZEQ_E_WORKSPACE_TOO_SMALL;
   }
-  memcpy(stream->input, zlib_header, have);
-  inflater->next_in = stream->input;
+  if (inflateValidate(inflater, 0) != Z_OK) return ZEQ_E_WORKSPACE_TOO_SMALL;
+  stream->adler = adler32(0L, Z_NULL, 0);
+  memcpy(stream->input + KEPT_BYTES, zlib_header, have);
+  inflater->next_in = stream->input + KEPT_BYTES;
   inflater->avail_in = (uInt)have;
   return ZEQ_OK;
 }
@@ -425,7 +526,11 @@ size_t zeq_workspace_size(const zeq_info *info, int streaming) {
   if (info == NULL) return 0;
   compressed = info->compressed_length != 0;
   if (!streaming) {
-    return compressed ? slack + round_up(inflate_state_bytes()) + round_up(PROBE_WINDOW_BYTES) : 0;
+    /* A decode in pieces keeps zlib's whole window between them. */
+    const size_t window = needs_pieces(info->raw_length) || needs_pieces(info->compressed_length)
+                              ? (size_t)1 << LARGEST_WINDOW_BITS
+                              : PROBE_WINDOW_BYTES;
+    return compressed ? slack + round_up(inflate_state_bytes()) + round_up(window) : 0;
   }
   bytes = slack + round_up(sizeof(zeq_stream));
   if (compressed) {
@@ -453,7 +558,7 @@ zeq_status zeq_decode(const uint8_t *file, size_t size, uint8_t *pixels, size_t 
   if ((uint64_t)size != ZEQ_HEADER_SIZE + (uint64_t)data_length) return ZEQ_E_FILE_SIZE_MISMATCH;
   if (pixels == NULL || pixels_size < info.raw_length) return ZEQ_E_PIXELS_TOO_SMALL;
   if (info.compressed_length == 0) {
-    memcpy(pixels, file + ZEQ_HEADER_SIZE, info.raw_length);
+    memcpy(pixels, file + ZEQ_HEADER_SIZE, (size_t)info.raw_length); /* <= pixels_size */
     return ZEQ_OK;
   }
   if (workspace == NULL || workspace_size < zeq_workspace_size(&info, 0)) {
@@ -470,7 +575,7 @@ zeq_status zeq_decode(const uint8_t *file, size_t size, uint8_t *pixels, size_t 
 static zeq_status open_zlib_header(zeq_read_fn read, void *context, uint8_t *zlib_header,
                                    zeq_info *info, uint32_t *block_left, size_t *have) {
   zeq_status window;
-  *have = *block_left < ZLIB_HEADER_SIZE ? *block_left : ZLIB_HEADER_SIZE;
+  *have = *block_left < ZLIB_HEADER_SIZE ? (size_t)*block_left : ZLIB_HEADER_SIZE;
   if (read_fully(read, context, zlib_header, *have) != *have) return ZEQ_E_FILE_SIZE_MISMATCH;
   *block_left -= (uint32_t)*have;
   if (*have < ZLIB_HEADER_SIZE) {
@@ -531,9 +636,12 @@ zeq_status zeq_stream_rows(zeq_stream *stream, uint8_t *rows, uint32_t row_count
   if (stream->failed != ZEQ_OK) return stream->failed;
   if (row_count > stream->rows_left || (rows == NULL && row_count != 0)) return ZEQ_E_BAD_CALL;
   if (row_count == 0) return ZEQ_OK;
-  length = row_count * stream->row_bytes;
+  length = row_count * stream->row_bytes; /* at most 768 x 4096 */
+#if SIZE_MAX < UINT32_MAX
+  if (length > SIZE_MAX) return ZEQ_E_BAD_CALL; /* more than any buffer here can hold */
+#endif
   if (stream->info.compressed_length == 0) {
-    if (read_fully(stream->read, stream->context, rows, length) != length) {
+    if (read_fully(stream->read, stream->context, rows, (size_t)length) != length) {
       return fail(stream, ZEQ_E_FILE_SIZE_MISMATCH);
     }
     stream->block_left -= length;
@@ -574,6 +682,10 @@ zeq_status zeq_stream_finish(zeq_stream *stream) {
 }
 
 const char *zeq_status_text(zeq_status status) {
+#ifdef ZEQ_NO_STATUS_TEXT
+  (void)status;
+  return "";
+#else
   switch (status) {
     case ZEQ_OK: return "The ZEQ file is valid.";
     case ZEQ_E_FILE_EMPTY: return "The file is empty.";
@@ -599,4 +711,5 @@ const char *zeq_status_text(zeq_status status) {
              "after finish.";
     default: return "unknown status";
   }
+#endif
 }

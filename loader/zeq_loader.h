@@ -115,7 +115,9 @@ zeq_status zeq_stream_rows(zeq_stream *stream, uint8_t *rows, uint32_t row_count
    block ends and that nothing follows the file's data. */
 zeq_status zeq_stream_finish(zeq_stream *stream);
 
-/* One sentence for every status; "unknown status" for other values. */
+/* One sentence for every status; "unknown status" for other values. Built
+   with ZEQ_NO_STATUS_TEXT defined, "" for every value: the sentences are
+   left out, for targets where read-only data takes RAM (AVR). */
 const char *zeq_status_text(zeq_status status);
 
 #ifdef __cplusplus
