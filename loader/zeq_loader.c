@@ -411,10 +411,12 @@ static bool refill(zeq_stream *stream) {
   enum { PIECE = INPUT_BYTES - KEPT_BYTES };
   const size_t want = stream->block_left < PIECE ? (size_t)stream->block_left : PIECE;
   uint8_t *const piece = stream->input + KEPT_BYTES;
-  size_t got;
+  const uint8_t *const kept = stream->inflater.next_in - KEPT_BYTES;
+  size_t got, at;
   /* The last bytes read stay in front of the new ones (an Adler-32 may
-     straddle the two). Input always starts at `piece`, so they are there. */
-  memmove(stream->input, stream->inflater.next_in - KEPT_BYTES, KEPT_BYTES);
+     straddle the two). Input always starts at `piece`, so they are there;
+     copied a byte at a time, front to back, as the two may overlap. */
+  for (at = 0; at < KEPT_BYTES; ++at) stream->input[at] = kept[at];
   got = read_fully(stream->read, stream->context, piece, want);
   if (got == 0) return false;
   stream->block_left -= (uint32_t)got;

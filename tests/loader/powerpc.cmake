@@ -1,8 +1,8 @@
 # The loader on a big-endian CPU: converts images with the host's png2zeq
 # (CONVERTER) into every kind of file, builds file_checksums.c with the
 # loader and zlib's inflate (Debian's zlib sources, fetched by FETCH) for
-# 32-bit PowerPC, runs it under qemu-ppc and checks each checksum against the
-# host loader's (CHECKSUMS). Prints "Skipped: ..." without the tools.
+# 32-bit PowerPC, runs it under qemu-ppc and checks its checksums (each
+# file's, whole and streamed alike) against the host loader's (CHECKSUMS). Prints "Skipped: ..." without the tools.
 find_program(ppc_gcc powerpc-linux-gnu-gcc)
 find_program(qemu qemu-ppc)
 if(NOT ppc_gcc OR NOT qemu)
@@ -39,20 +39,9 @@ must("${ppc_gcc}" -std=c99 -O2 -static -Wall -Wextra -Werror -DNO_GZIP
   "${SOURCE}/tests/loader/file_checksums.c" "${SOURCE}/loader/zeq_loader.c" "${zlib}/inflate.c"
   "${zlib}/inffast.c" "${zlib}/inftrees.c" "${zlib}/adler32.c" "${zlib}/zutil.c" -o checksums.ppc)
 must("${CHECKSUMS}" ${files})
-string(REGEX MATCHALL "[^\n]+" host "${out}")
+set(host "${out}")
 must("${qemu}" ./checksums.ppc ${files})
-
-foreach(line IN LISTS host)
-  string(REPLACE " " ";" name_and_checksum "${line}")
-  list(GET name_and_checksum 0 name)
-  list(GET name_and_checksum 1 checksum)
-  foreach(method decode rows1 rows7)
-    if(NOT out MATCHES "(^|\n)${name}.zeq ${method} checksum ${checksum}\n")
-      list(APPEND differing "${name} ${method} (host: ${checksum})")
-    endif()
-  endforeach()
-endforeach()
-if(differing OR NOT host)
-  list(JOIN differing "\n  " differing)
-  message(FATAL_ERROR "The PowerPC's pixels differ from the host's:\n  ${differing}\n${out}")
+if(NOT out STREQUAL host)
+  message(FATAL_ERROR "The PowerPC's pixels differ from the host's:\n${out}\nhost:\n${host}")
 endif()
+message("${out}")
