@@ -438,20 +438,28 @@ size_t zeq_workspace_size(const zeq_info *info, int streaming) {
   return bytes;
 }
 
-zeq_status zeq_decode(const uint8_t *file, size_t size, uint8_t *pixels, size_t pixels_size,
-                      void *workspace, size_t workspace_size) {
-  zeq_info info;
+/* zeq_decode's checks of the whole file at `file` (`size` bytes), in
+   zeq2png's order, before it looks at the pixel buffer; fills `info`. */
+static zeq_status check_file(const uint8_t *file, size_t size, zeq_info *info) {
   zeq_status fields;
   uint32_t data_length;
-  arena pool;
   if (file == NULL && size != 0) return ZEQ_E_BAD_CALL;
   if (size == 0) return ZEQ_E_FILE_EMPTY;
   if (size < ZEQ_HEADER_SIZE) return ZEQ_E_HEADER_TRUNCATED;
-  memset(&info, 0, sizeof info);
-  fields = check_fields(file, &info);
+  memset(info, 0, sizeof *info);
+  fields = check_fields(file, info);
   if (fields != ZEQ_OK) return fields;
-  data_length = info.compressed_length != 0 ? info.compressed_length : info.raw_length;
+  data_length = info->compressed_length != 0 ? info->compressed_length : info->raw_length;
   if ((uint64_t)size != ZEQ_HEADER_SIZE + (uint64_t)data_length) return ZEQ_E_FILE_SIZE_MISMATCH;
+  return ZEQ_OK;
+}
+
+zeq_status zeq_decode(const uint8_t *file, size_t size, uint8_t *pixels, size_t pixels_size,
+                      void *workspace, size_t workspace_size) {
+  zeq_info info;
+  arena pool;
+  const zeq_status checked = check_file(file, size, &info);
+  if (checked != ZEQ_OK) return checked;
   if (pixels == NULL || pixels_size < info.raw_length) return ZEQ_E_PIXELS_TOO_SMALL;
   if (info.compressed_length == 0) {
     memcpy(pixels, file + ZEQ_HEADER_SIZE, info.raw_length);
@@ -712,35 +720,61 @@ static uint32_t blend(uint32_t pixel, uint32_t under) {
   return blended;
 }
 
-/* Stored RGB565 words (red in the low bits), one or two in `words`, as the
-   565 `layout` wants them when stored low byte first. */
-static uint32_t stored_565_as(uint32_t layout, uint32_t words) {
-  if (layout != ZEQ_LAYOUT_BGR565_BE) { /* swap red and blue */
-    const uint32_t differ = (words ^ words >> 11) & 0x001F001Fu;
-    words ^= differ | differ << 11;
-  }
-  if (layout != ZEQ_LAYOUT_RGB565) words = (words >> 8 & 0x00FF00FFu) | (words & 0x00FF00FFu) << 8;
-  return words;
+/* `words` with the two bytes of each 16-bit half swapped: two instructions
+   where the compiler has a byte-reversal builtin. */
+static uint32_t swap_bytes(uint32_t words) {
+#if defined(__GNUC__)
+  words = __builtin_bswap32(words);
+  return words >> 16 | words << 16;
+#else
+  return (words >> 8 & 0x00FF00FFu) | (words & 0x00FF00FFu) << 8;
+#endif
 }
 
-/* Converts `count` stored RGB565 pixels at `pixels` to a 565 `layout` in
-   place: the same colour, fields and bytes moved. Where the pixels are
-   aligned on a little-endian machine, four 32-bit words at a time. */
+/* `words` (stored RGB565 words, red in the low bits) with red and blue
+   swapped in each 16-bit half. */
+static uint32_t swap_red_blue(uint32_t words) {
+  const uint32_t differ = (words ^ words >> 11) & 0x001F001Fu;
+  return words ^ differ ^ differ << 11;
+}
+
+static uint32_t swap_both(uint32_t words) { return swap_bytes(swap_red_blue(words)); }
+
+/* Converts `count` stored RGB565 pixels at `pixels` in place to a 565
+   `layout`, where only fields and bytes move: a 32-bit word at a time
+   where the pixels are aligned on a little-endian machine, with the loop
+   written once per layout so that it carries no branch. */
 static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
   const uint16_t one = 1;
   const bool little_endian = *(const uint8_t *)&one == 1;
-  uint32_t words[4], i, word;
+  uint32_t word;
   for (;;) {
-    if (little_endian && (uintptr_t)pixels % 4 == 0) {
-      for (; count >= 8; count -= 8, pixels += 16) {
-        memcpy(words, pixels, 16);
-        for (i = 0; i < 4; ++i) words[i] = stored_565_as(layout, words[i]);
-        memcpy(pixels, words, 16);
+    if (little_endian && (uintptr_t)pixels % 4 == 0 && count >= 2) {
+      uint8_t *const end = pixels + (size_t)(count / 2) * 4;
+      count %= 2;
+#define CONVERT_WORDS(transform)  \
+  for (; pixels != end; pixels += 4) { \
+    memcpy(&word, pixels, 4);     \
+    word = transform(word);       \
+    memcpy(pixels, &word, 4);     \
+  }
+      if (layout == ZEQ_LAYOUT_RGB565) {
+        CONVERT_WORDS(swap_red_blue)
+      } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
+        CONVERT_WORDS(swap_both)
+      } else {
+        CONVERT_WORDS(swap_bytes)
       }
+#undef CONVERT_WORDS
     }
     if (count == 0) return;
-    word = stored_565_as(layout, (uint32_t)pixels[0] | (uint32_t)pixels[1] << 8);
-    pixels[0] = (uint8_t)word, pixels[1] = (uint8_t)(word >> 8);
+    word = (uint32_t)pixels[1] << 8;
+    word |= pixels[0];
+    word = layout == ZEQ_LAYOUT_RGB565      ? swap_red_blue(word)
+           : layout == ZEQ_LAYOUT_RGB565_BE ? swap_both(word)
+                                            : swap_bytes(word);
+    pixels[0] = (uint8_t)word;
+    pixels[1] = (uint8_t)(word >> 8);
     pixels += 2, --count;
   }
 }
@@ -756,7 +790,8 @@ static void convert(const zeq_info *info, const zeq_output *output, const uint8_
   const bool backwards = layout_bytes > source_bytes, onto = output->blend_onto_destination != 0;
   uint32_t i;
   if (info->pixel_format == ZEQ_FORMAT_RGB565 && layout_bytes == 2) {
-    convert_565(layout, to, count); /* in place: the same width, no alpha */
+    /* In place (the same width, no alpha): only fields and bytes move. */
+    convert_565(layout, to, count);
     return;
   }
   for (i = 0; i < count; ++i) {
@@ -842,22 +877,16 @@ zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *out
                          size_t workspace_size) {
   zeq_info info;
   zeq_status status;
-  uint32_t data_length;
   size_t need;
   zeq_stream *stream;
   memory_source source;
-  if (!valid_output(output) || (file == NULL && size != 0)) return ZEQ_E_BAD_CALL;
+  if (!valid_output(output)) return ZEQ_E_BAD_CALL;
   if (output->layout == ZEQ_LAYOUT_STORED) {
     return zeq_decode(file, size, pixels, pixels_size, workspace, workspace_size);
   }
   /* zeq_decode's checks, in its order, with the figures of this output. */
-  if (size == 0) return ZEQ_E_FILE_EMPTY;
-  if (size < ZEQ_HEADER_SIZE) return ZEQ_E_HEADER_TRUNCATED;
-  memset(&info, 0, sizeof info);
-  status = check_fields(file, &info);
+  status = check_file(file, size, &info);
   if (status != ZEQ_OK) return status;
-  data_length = info.compressed_length != 0 ? info.compressed_length : info.raw_length;
-  if ((uint64_t)size != ZEQ_HEADER_SIZE + (uint64_t)data_length) return ZEQ_E_FILE_SIZE_MISMATCH;
   if (pixels == NULL ||
       pixels_size < info.width * info.height * zeq_layout_bytes_per_pixel(&info, output->layout)) {
     return ZEQ_E_PIXELS_TOO_SMALL;
