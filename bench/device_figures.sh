@@ -6,8 +6,10 @@
 #    MY_ZCALLOC): the code size of the loader and of inflate from the linker
 #    map; the workspace the device reports; each entry point's worst-case
 #    stack from -fcallgraph-info=su (GCC's stack usage and call graph); and
-#    the instructions per decode under `qemu-system-arm -icount shift=0`,
-#    with newlib's memcpy and with the example's own for TRAP_UNALIGNED.
+#    the instructions per decode and output (each panel layout, over a
+#    background and onto the destination) under `qemu-system-arm -icount
+#    shift=0`, with newlib's memcpy and with the example's own for
+#    TRAP_UNALIGNED, and each whole decode's cost against the stored pixels.
 # Needs gcc-arm-none-eabi, libnewlib-arm-none-eabi and qemu-system-arm
 # (PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh).
 #
@@ -121,7 +123,7 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   function deepest(title,   best, path, n, list, i, depth, t) {
     if (title in memo) return memo[title]
     if (title == "__indirect_call") {
-      for (t in frame) if (short(t) ~ /^(arena_alloc|arena_free|record_request|read_one_byte)$/) {
+      for (t in frame) if (short(t) ~ /^(arena_alloc|arena_free|record_request|read_one_byte|read_memory)$/) {
         depth = deepest(t); if (depth > best) { best = depth; path = route[t] }
       }
       route[title] = "(indirect) " path; return memo[title] = best
@@ -140,7 +142,7 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   }
   END {
     n = split("zeq_parse_header zeq_workspace_size zeq_decode zeq_stream_open zeq_stream_rows " \
-              "zeq_stream_finish", entries, " ")
+              "zeq_stream_finish zeq_decode_to zeq_stream_rows_to", entries, " ")
     for (i = 1; i <= n; ++i)
       printf "%-19s %4d  %s\n", entries[i], deepest(entries[i]), route[entries[i]]
     for (name in disassembled) printf "(%s: %d bytes, from the disassembly)\n", name, frame[name]
@@ -149,11 +151,25 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   }' "$work/library_frames" -
 
 echo "== Cortex-M4: instructions per decode (qemu -icount shift=0; streams read 1 byte per call) =="
-printf '%-10s %7s %-7s %14s %16s\n' image bytes method "newlib memcpy" "TRAP_UNALIGNED"
-# Lines "<image> <method> checksum <hex> instructions <count>", side by side.
+printf '%-10s %7s %-14s %-10s %14s %16s\n' image bytes output method "newlib memcpy" \
+  "TRAP_UNALIGNED"
+# Lines "<image> <output> <method> checksum <hex> instructions <count>", side by side.
 paste -d' ' "$work/OFF.out" "$work/ON.out" |
-while read -r image method word _ _ instructions _ _ _ _ _ trapped; do
+while read -r image output method word _ _ instructions _ _ _ _ _ _ trapped; do
   [[ $word == checksum ]] || continue
   size=$(stat -c %s "$firmware/png2zeq/firmware/$image.zeq")
-  printf '%-10s %7d %-7s %14d %16d\n' "$image" "$size" "$method" "$instructions" "$trapped"
+  printf '%-10s %7d %-14s %-10s %14d %16d\n' "$image" "$size" "$output" "$method" \
+    "$instructions" "$trapped"
 done
+
+echo "== Cortex-M4: whole decodes (word-aligned framebuffer, newlib memcpy) against stored =="
+awk '$3 == "decode" && $4 == "checksum" {
+    cost[$1 " " $2] = $7; if ($2 == "stored") stored[$1] = $7
+  }
+  END {
+    for (key in cost) {
+      split(key, part, " ")
+      printf "%-10s %-14s %9d %+7.1f %%\n", part[1], part[2], cost[key],
+        100 * (cost[key] / stored[part[1]] - 1)
+    }
+  }' "$work/OFF.out" | sort

@@ -389,6 +389,7 @@ struct zeq_stream {
   bool ended;          /* zlib has seen the stream's end */
   zeq_status pending;  /* an error met after the rows asked for were out */
   zeq_status failed;   /* once set, every call returns it */
+  uint8_t *staged_row; /* a row of the file's pixels, for blending onto the destination */
 };
 
 static zeq_status fail(zeq_stream *stream, zeq_status status) {
@@ -544,20 +545,28 @@ size_t zeq_workspace_size(const zeq_info *info, int streaming) {
   return bytes;
 }
 
-zeq_status zeq_decode(const uint8_t *file, size_t size, uint8_t *pixels, size_t pixels_size,
-                      void *workspace, size_t workspace_size) {
-  zeq_info info;
+/* zeq_decode's checks of the whole file at `file` (`size` bytes), in
+   zeq2png's order, before it looks at the pixel buffer; fills `info`. */
+static zeq_status check_file(const uint8_t *file, size_t size, zeq_info *info) {
   zeq_status fields;
   uint32_t data_length;
-  arena pool;
   if (file == NULL && size != 0) return ZEQ_E_BAD_CALL;
   if (size == 0) return ZEQ_E_FILE_EMPTY;
   if (size < ZEQ_HEADER_SIZE) return ZEQ_E_HEADER_TRUNCATED;
-  memset(&info, 0, sizeof info);
-  fields = check_fields(file, &info);
+  memset(info, 0, sizeof *info);
+  fields = check_fields(file, info);
   if (fields != ZEQ_OK) return fields;
-  data_length = info.compressed_length != 0 ? info.compressed_length : info.raw_length;
+  data_length = info->compressed_length != 0 ? info->compressed_length : info->raw_length;
   if ((uint64_t)size != ZEQ_HEADER_SIZE + (uint64_t)data_length) return ZEQ_E_FILE_SIZE_MISMATCH;
+  return ZEQ_OK;
+}
+
+zeq_status zeq_decode(const uint8_t *file, size_t size, uint8_t *pixels, size_t pixels_size,
+                      void *workspace, size_t workspace_size) {
+  zeq_info info;
+  arena pool;
+  const zeq_status checked = check_file(file, size, &info);
+  if (checked != ZEQ_OK) return checked;
   if (pixels == NULL || pixels_size < info.raw_length) return ZEQ_E_PIXELS_TOO_SMALL;
   if (info.compressed_length == 0) {
     memcpy(pixels, file + ZEQ_HEADER_SIZE, (size_t)info.raw_length); /* <= pixels_size */
@@ -632,29 +641,35 @@ zeq_status zeq_stream_open(zeq_stream **stream, zeq_read_fn read, void *context,
   return ZEQ_OK;
 }
 
-zeq_status zeq_stream_rows(zeq_stream *stream, uint8_t *rows, uint32_t row_count) {
-  uint32_t length;
-  if (stream == NULL) return ZEQ_E_BAD_CALL;
-  if (stream->failed != ZEQ_OK) return stream->failed;
-  if (row_count > stream->rows_left || (rows == NULL && row_count != 0)) return ZEQ_E_BAD_CALL;
-  if (row_count == 0) return ZEQ_OK;
-  length = row_count * stream->row_bytes; /* at most 768 x 4096 */
+/* Writes the next `length` (nonzero) bytes of the file's pixels to `out`;
+   a failure stays in the stream. */
+static zeq_status stream_bytes(zeq_stream *stream, uint8_t *out, uint32_t length) {
 #if SIZE_MAX < UINT32_MAX
   if (length > SIZE_MAX) return ZEQ_E_BAD_CALL; /* more than any buffer here can hold */
 #endif
   if (stream->info.compressed_length == 0) {
-    if (read_fully(stream->read, stream->context, rows, (size_t)length) != length) {
+    if (read_fully(stream->read, stream->context, out, (size_t)length) != length) {
       return fail(stream, ZEQ_E_FILE_SIZE_MISMATCH);
     }
     stream->block_left -= length;
-  } else {
-    if (stream->pending != ZEQ_OK) return fail_stream(stream, stream->pending);
-    if (stream->ended) return fail_stream(stream, ZEQ_E_INFLATED_TOO_SHORT);
-    if (pump(stream, rows, length) == PUMP_FAILED) return stream->failed;
-    if (stream->inflater.avail_out != 0) return fail_stream(stream, ZEQ_E_INFLATED_TOO_SHORT);
+    return ZEQ_OK;
   }
-  stream->rows_left -= row_count;
+  if (stream->pending != ZEQ_OK) return fail_stream(stream, stream->pending);
+  if (stream->ended) return fail_stream(stream, ZEQ_E_INFLATED_TOO_SHORT);
+  if (pump(stream, out, length) == PUMP_FAILED) return stream->failed;
+  if (stream->inflater.avail_out != 0) return fail_stream(stream, ZEQ_E_INFLATED_TOO_SHORT);
   return ZEQ_OK;
+}
+
+zeq_status zeq_stream_rows(zeq_stream *stream, uint8_t *rows, uint32_t row_count) {
+  zeq_status status;
+  if (stream == NULL) return ZEQ_E_BAD_CALL;
+  if (stream->failed != ZEQ_OK) return stream->failed;
+  if (row_count > stream->rows_left || (rows == NULL && row_count != 0)) return ZEQ_E_BAD_CALL;
+  if (row_count == 0) return ZEQ_OK;
+  status = stream_bytes(stream, rows, row_count * stream->row_bytes);
+  if (status == ZEQ_OK) stream->rows_left -= row_count;
+  return status;
 }
 
 zeq_status zeq_stream_finish(zeq_stream *stream) {
@@ -714,4 +729,296 @@ const char *zeq_status_text(zeq_status status) {
     default: return "unknown status";
   }
 #endif
+}
+
+/* --- panel layouts ------------------------------------------------------- */
+
+enum {
+  /* Pixels converted through the stack when the caller's rows have no room
+     left to inflate them in place: at most 4 bytes each, 256 bytes. */
+  STAGED_PIXELS = 64,
+  OPAQUE = 255
+};
+
+size_t zeq_layout_bytes_per_pixel(const zeq_info *info, uint32_t layout) {
+  static const uint8_t layout_bytes[] = {0, 2, 2, 2, 3, 4};
+  if (info == NULL || layout > ZEQ_LAYOUT_ARGB8888) return 0;
+  return layout == ZEQ_LAYOUT_STORED ? (size_t)info->bytes_per_pixel : layout_bytes[layout];
+}
+
+/* True for a layout the _to calls know and a background they can blend onto. */
+static bool valid_output(const zeq_output *output) {
+  return output != NULL && output->layout <= ZEQ_LAYOUT_ARGB8888 &&
+         !(output->blend_onto_destination != 0 &&
+           (output->layout == ZEQ_LAYOUT_STORED || output->layout == ZEQ_LAYOUT_ARGB8888));
+}
+
+/* The bytes of the row that blending a file with alpha onto the destination
+   stages in the workspace (aligned as the arena hands it out); else 0. */
+static size_t staged_row_bytes(const zeq_info *info, const zeq_output *output) {
+  const bool alpha = (info->pixel_format & 0xF000) != 0; /* the alpha digit */
+  if (output->blend_onto_destination == 0 || !alpha) return 0;
+  return round_up((size_t)info->width * (size_t)info->bytes_per_pixel);
+}
+
+/* True when a whole decode to `output` inflates into the caller's buffer
+   and converts there: no blending onto it and pixels no narrower. */
+static bool converts_in_place(const zeq_info *info, const zeq_output *output) {
+  return output->layout == ZEQ_LAYOUT_STORED ||
+         (staged_row_bytes(info, output) == 0 &&
+          zeq_layout_bytes_per_pixel(info, output->layout) >= info->bytes_per_pixel);
+}
+
+size_t zeq_output_workspace_size(const zeq_info *info, int streaming, const zeq_output *output) {
+  if (info == NULL || !valid_output(output)) return 0;
+  return zeq_workspace_size(info, streaming != 0 || !converts_in_place(info, output)) +
+         staged_row_bytes(info, output);
+}
+
+static uint32_t widen5(uint32_t level) { return level << 3 | level >> 2; }
+static uint32_t widen6(uint32_t level) { return level << 2 | level >> 4; }
+
+/* The pixel at `at` in the file's `format` as 0xAARRGGBB, 8 bits a channel. */
+static uint32_t read_source(uint32_t format, const uint8_t *at) {
+  uint32_t word, alpha = OPAQUE;
+  switch (format) {
+    case ZEQ_FORMAT_GREYA88: alpha = at[1]; /* FALLTHROUGH */
+    case ZEQ_FORMAT_GREY8: return alpha << 24 | at[0] * 0x010101u;
+    case ZEQ_FORMAT_RGBA8888: alpha = at[3]; /* FALLTHROUGH */
+    case ZEQ_FORMAT_RGB888:
+      return alpha << 24 | (uint32_t)at[0] << 16 | (uint32_t)at[1] << 8 | at[2];
+    case ZEQ_FORMAT_RGBA5658: alpha = at[2]; /* FALLTHROUGH */
+    default: /* RGB565: the little-endian word, red in the low bits */
+      word = (uint32_t)at[0] | (uint32_t)at[1] << 8;
+      return alpha << 24 | widen5(word & 31) << 16 | widen6(word >> 5 & 63) << 8 |
+             widen5(word >> 11);
+  }
+}
+
+/* The pixel at `at` in a layout without alpha as 0xRRGGBB. */
+static uint32_t read_layout(uint32_t layout, const uint8_t *at) {
+  uint32_t word, red, blue;
+  if (layout == ZEQ_LAYOUT_RGB888) return (uint32_t)at[0] << 16 | (uint32_t)at[1] << 8 | at[2];
+  word = layout == ZEQ_LAYOUT_RGB565 ? (uint32_t)at[1] << 8 | at[0] : (uint32_t)at[0] << 8 | at[1];
+  red = word >> 11;
+  blue = word & 31;
+  if (layout == ZEQ_LAYOUT_BGR565_BE) red = blue, blue = word >> 11;
+  return widen5(red) << 16 | widen6(word >> 5 & 63) << 8 | widen5(blue);
+}
+
+/* Writes `pixel` (0xAARRGGBB) at `at` in `layout` (not STORED). */
+static void write_layout(uint32_t layout, uint8_t *at, uint32_t pixel) {
+  uint32_t red = pixel >> 16 & 0xFF, blue = pixel & 0xFF, word;
+  if (layout == ZEQ_LAYOUT_ARGB8888) {
+    at[0] = (uint8_t)blue, at[1] = (uint8_t)(pixel >> 8), at[2] = (uint8_t)red;
+    at[3] = (uint8_t)(pixel >> 24);
+    return;
+  }
+  if (layout == ZEQ_LAYOUT_RGB888) {
+    at[0] = (uint8_t)red, at[1] = (uint8_t)(pixel >> 8), at[2] = (uint8_t)blue;
+    return;
+  }
+  if (layout == ZEQ_LAYOUT_BGR565_BE) word = red, red = blue, blue = word;
+  word = red >> 3 << 11 | (pixel >> 10 & 63) << 5 | blue >> 3;
+  at[layout == ZEQ_LAYOUT_RGB565 ? 0 : 1] = (uint8_t)word;
+  at[layout == ZEQ_LAYOUT_RGB565 ? 1 : 0] = (uint8_t)(word >> 8);
+}
+
+/* `pixel` (0xAARRGGBB) over `under` (0xRRGGBB), channel by channel. */
+static uint32_t blend(uint32_t pixel, uint32_t under) {
+  const uint32_t alpha = pixel >> 24;
+  uint32_t blended = 0, shift;
+  for (shift = 0; shift < 24; shift += 8) {
+    const uint32_t source = pixel >> shift & 0xFF, below = under >> shift & 0xFF;
+    blended |= (source * alpha + below * (OPAQUE - alpha) + 127) / OPAQUE << shift;
+  }
+  return blended;
+}
+
+/* `words` with the two bytes of each 16-bit half swapped: two instructions
+   where the compiler has a byte-reversal builtin. */
+static uint32_t swap_bytes(uint32_t words) {
+#if defined(__GNUC__)
+  words = __builtin_bswap32(words);
+  return words >> 16 | words << 16;
+#else
+  return (words >> 8 & 0x00FF00FFu) | (words & 0x00FF00FFu) << 8;
+#endif
+}
+
+/* `words` (stored RGB565 words, red in the low bits) with red and blue
+   swapped in each 16-bit half. */
+static uint32_t swap_red_blue(uint32_t words) {
+  const uint32_t differ = (words ^ words >> 11) & 0x001F001Fu;
+  return words ^ differ ^ differ << 11;
+}
+
+static uint32_t swap_both(uint32_t words) { return swap_bytes(swap_red_blue(words)); }
+
+/* Converts `count` stored RGB565 pixels at `pixels` in place to a 565
+   `layout`, where only fields and bytes move: a 32-bit word at a time
+   where the pixels are aligned on a little-endian machine, with the loop
+   written once per layout so that it carries no branch. */
+static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
+  const uint16_t one = 1;
+  const bool little_endian = *(const uint8_t *)&one == 1;
+  uint32_t word;
+  for (;;) {
+    if (little_endian && (uintptr_t)pixels % 4 == 0 && count >= 2) {
+      uint8_t *const end = pixels + (size_t)(count / 2) * 4;
+      count %= 2;
+#define CONVERT_WORDS(transform)  \
+  for (; pixels != end; pixels += 4) { \
+    memcpy(&word, pixels, 4);     \
+    word = transform(word);       \
+    memcpy(pixels, &word, 4);     \
+  }
+      if (layout == ZEQ_LAYOUT_RGB565) {
+        CONVERT_WORDS(swap_red_blue)
+      } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
+        CONVERT_WORDS(swap_both)
+      } else {
+        CONVERT_WORDS(swap_bytes)
+      }
+#undef CONVERT_WORDS
+    }
+    if (count == 0) return;
+    word = (uint32_t)pixels[1] << 8;
+    word |= pixels[0];
+    word = layout == ZEQ_LAYOUT_RGB565      ? swap_red_blue(word)
+           : layout == ZEQ_LAYOUT_RGB565_BE ? swap_both(word)
+                                            : swap_bytes(word);
+    pixels[0] = (uint8_t)word;
+    pixels[1] = (uint8_t)(word >> 8);
+    pixels += 2, --count;
+  }
+}
+
+/* Converts `count` of the file's pixels at `from` to `output` at `to`.
+   `from` may be `to` when no blending onto the destination: wider pixels are
+   then written back to front and narrower ones front to back, so each pixel
+   is read before anything overwrites it. */
+static void convert(const zeq_info *info, const zeq_output *output, const uint8_t *from,
+                    uint8_t *to, uint32_t count) {
+  const uint32_t source_bytes = info->bytes_per_pixel, layout = output->layout;
+  const uint32_t layout_bytes = (uint32_t)zeq_layout_bytes_per_pixel(info, layout);
+  const bool backwards = layout_bytes > source_bytes, onto = output->blend_onto_destination != 0;
+  uint32_t i;
+  if (info->pixel_format == ZEQ_FORMAT_RGB565 && layout_bytes == 2) {
+    /* In place (the same width, no alpha): only fields and bytes move. */
+    convert_565(layout, to, count);
+    return;
+  }
+  for (i = 0; i < count; ++i) {
+    const uint32_t at = backwards ? count - 1 - i : i;
+    uint8_t *out = to + (size_t)at * layout_bytes;
+    uint32_t pixel = read_source(info->pixel_format, from + (size_t)at * source_bytes);
+    const uint32_t alpha = pixel >> 24;
+    if (alpha != OPAQUE && layout != ZEQ_LAYOUT_ARGB8888) {
+      if (alpha == 0 && onto) continue; /* the destination shows, unchanged */
+      pixel = blend(pixel, onto ? read_layout(layout, out) : output->background);
+    }
+    write_layout(layout, out, pixel);
+  }
+}
+
+zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint8_t *rows,
+                              uint32_t row_count) {
+  uint8_t staged[STAGED_PIXELS * 4];
+  const zeq_info *info;
+  uint32_t pixels, done = 0, layout_bytes, piece;
+  zeq_status status = ZEQ_OK;
+  if (stream == NULL) return ZEQ_E_BAD_CALL;
+  if (stream->failed != ZEQ_OK) return stream->failed;
+  if (!valid_output(output) || row_count > stream->rows_left || (rows == NULL && row_count != 0)) {
+    return ZEQ_E_BAD_CALL;
+  }
+  if (output->layout == ZEQ_LAYOUT_STORED || row_count == 0) {
+    return zeq_stream_rows(stream, rows, row_count);
+  }
+  info = &stream->info;
+  pixels = row_count * info->width;
+  layout_bytes = (uint32_t)zeq_layout_bytes_per_pixel(info, output->layout);
+  if (staged_row_bytes(info, output) != 0) {
+    /* Blending onto the rows: each row of the file's pixels goes through the workspace. */
+    if (stream->staged_row == NULL) {
+      stream->staged_row = arena_take(&stream->pool, (size_t)stream->row_bytes);
+    }
+    if (stream->staged_row == NULL) return ZEQ_E_WORKSPACE_TOO_SMALL;
+    for (; status == ZEQ_OK && done < pixels; done += info->width) {
+      status = stream_bytes(stream, stream->staged_row, stream->row_bytes);
+      if (status == ZEQ_OK) {
+        convert(info, output, stream->staged_row, rows + (size_t)done * layout_bytes, info->width);
+      }
+    }
+  } else if (layout_bytes >= info->bytes_per_pixel) {
+    status = stream_bytes(stream, rows, pixels * info->bytes_per_pixel);
+    if (status == ZEQ_OK) convert(info, output, rows, rows, pixels);
+  } else {
+    /* Narrower: inflate as many pixels as the rows still to be written hold,
+       convert them front to back, and so on; the last few through the stack. */
+    for (; status == ZEQ_OK && done < pixels; done += piece) {
+      uint8_t *out = rows + (size_t)done * layout_bytes, *in = out;
+      piece = (pixels - done) * layout_bytes / info->bytes_per_pixel;
+      if (piece < STAGED_PIXELS) {
+        piece = pixels - done < STAGED_PIXELS ? pixels - done : STAGED_PIXELS;
+        in = staged;
+      }
+      status = stream_bytes(stream, in, piece * info->bytes_per_pixel);
+      if (status == ZEQ_OK) convert(info, output, in, out, piece);
+    }
+  }
+  if (status == ZEQ_OK) stream->rows_left -= row_count;
+  return status;
+}
+
+/* The file in memory, read through a stream. */
+typedef struct memory_source {
+  const uint8_t *next;
+  size_t left;
+} memory_source;
+
+static size_t read_memory(void *context, uint8_t *buffer, size_t length) {
+  memory_source *source = context;
+  if (length > source->left) length = source->left;
+  memcpy(buffer, source->next, length);
+  source->next += length;
+  source->left -= length;
+  return length;
+}
+
+zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *output,
+                         uint8_t *pixels, size_t pixels_size, void *workspace,
+                         size_t workspace_size) {
+  zeq_info info;
+  zeq_status status;
+  size_t need;
+  zeq_stream *stream;
+  memory_source source;
+  if (!valid_output(output)) return ZEQ_E_BAD_CALL;
+  if (output->layout == ZEQ_LAYOUT_STORED) {
+    return zeq_decode(file, size, pixels, pixels_size, workspace, workspace_size);
+  }
+  /* zeq_decode's checks, in its order, with the figures of this output. */
+  status = check_file(file, size, &info);
+  if (status != ZEQ_OK) return status;
+  if (pixels == NULL ||
+      pixels_size < info.width * info.height * zeq_layout_bytes_per_pixel(&info, output->layout)) {
+    return ZEQ_E_PIXELS_TOO_SMALL;
+  }
+  if (info.compressed_length >= ZLIB_HEADER_SIZE) {
+    (void)read_window_bits(file + ZEQ_HEADER_SIZE, &info.window_bits); /* else sized for 15 */
+  }
+  need = zeq_output_workspace_size(&info, 0, output);
+  if (need != 0 && (workspace == NULL || workspace_size < need)) return ZEQ_E_WORKSPACE_TOO_SMALL;
+  if (converts_in_place(&info, output)) {
+    status = zeq_decode(file, size, pixels, pixels_size, workspace, workspace_size);
+    if (status == ZEQ_OK) convert(&info, output, pixels, pixels, info.width * info.height);
+    return status;
+  }
+  source.next = file;
+  source.left = size;
+  status = zeq_stream_open(&stream, read_memory, &source, workspace, workspace_size, &info);
+  if (status == ZEQ_OK) status = zeq_stream_rows_to(stream, output, pixels, info.height);
+  return status == ZEQ_OK ? zeq_stream_finish(stream) : status;
 }
