@@ -12,7 +12,7 @@ if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
 # build.
 if [ "${PNG2ZEQ_WITH_DEVICE:-0}" = 1 ]; then
   packages+=(gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
-  packages+=(gcc-powerpc-linux-gnu libc6-dev-powerpc-cross qemu-user gcc-avr avr-libc)
+  packages+=(g++-powerpc-linux-gnu libc6-dev-powerpc-cross qemu-user gcc-avr avr-libc)
 fi
 # The Windows cross build and its test run under Wine (scripts/test-windows.sh).
 if [ "${PNG2ZEQ_WITH_WINDOWS:-0}" = 1 ]; then

@@ -67,7 +67,8 @@ uint8_t Blend(uint32_t source, uint32_t alpha, uint32_t under) {
   return static_cast<uint8_t>((source * alpha + under * (255 - alpha) + 127) / 255);
 }
 
-// Hands the first `pixelCount` pixels of `preview` to `take` as 8-bit red, green, blue and alpha (255 when it has none).
+// Hands the first `pixelCount` pixels of `preview` to `take` as 8-bit red, green, blue and alpha
+// (255 when it has none).
 template <typename Take>
 void ForEachPixel(const PreviewImage& preview, size_t pixelCount, Take take) {
   const uint32_t channels = preview.channels;
