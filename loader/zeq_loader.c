@@ -720,62 +720,73 @@ static uint32_t blend(uint32_t pixel, uint32_t under) {
   return blended;
 }
 
-/* `words` with the two bytes of each 16-bit half swapped: two instructions
-   where the compiler has a byte-reversal builtin. */
-static uint32_t swap_bytes(uint32_t words) {
+/* Macros rather than functions, so that the word loops below inline them at
+   -Os. SWAP_BYTES: the two bytes of each 16-bit half of `words` swapped (two
+   instructions with a byte-reversal builtin). SWAP_RED_BLUE: in stored
+   RGB565 words (red in the low bits), red and blue swapped in each half. */
 #if defined(__GNUC__)
-  words = __builtin_bswap32(words);
-  return words >> 16 | words << 16;
+#define SWAP_BYTES(words) ((words) = __builtin_bswap32(words), (words) = (words) >> 16 | (words) << 16)
+#define WORD_ALIGNED(pointer) __builtin_assume_aligned(pointer, 4)
 #else
-  return (words >> 8 & 0x00FF00FFu) | (words & 0x00FF00FFu) << 8;
+#define SWAP_BYTES(words) ((words) = ((words) >> 8 & 0x00FF00FFu) | ((words) & 0x00FF00FFu) << 8)
+#define WORD_ALIGNED(pointer) (pointer)
 #endif
-}
+#define SWAP_RED_BLUE(words, differ) \
+  ((differ) = ((words) ^ (words) >> 11) & 0x001F001Fu, (words) ^= (differ) ^ (differ) << 11)
 
-/* `words` (stored RGB565 words, red in the low bits) with red and blue
-   swapped in each 16-bit half. */
-static uint32_t swap_red_blue(uint32_t words) {
-  const uint32_t differ = (words ^ words >> 11) & 0x001F001Fu;
-  return words ^ differ ^ differ << 11;
+/* One or two stored RGB565 words as the 565 `layout` wants them, low byte first. */
+static uint32_t stored_565_as(uint32_t layout, uint32_t words) {
+  uint32_t differ;
+  if (layout != ZEQ_LAYOUT_BGR565_BE) SWAP_RED_BLUE(words, differ);
+  if (layout != ZEQ_LAYOUT_RGB565) SWAP_BYTES(words);
+  return words;
 }
-
-static uint32_t swap_both(uint32_t words) { return swap_bytes(swap_red_blue(words)); }
 
 /* Converts `count` stored RGB565 pixels at `pixels` in place to a 565
-   `layout`, where only fields and bytes move: a 32-bit word at a time
+   `layout`, where only fields and bytes move: four 32-bit words at a time
    where the pixels are aligned on a little-endian machine, with the loop
    written once per layout so that it carries no branch. */
 static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
   const uint16_t one = 1;
   const bool little_endian = *(const uint8_t *)&one == 1;
-  uint32_t word;
-  for (;;) {
-    if (little_endian && (uintptr_t)pixels % 4 == 0 && count >= 2) {
-      uint8_t *const end = pixels + (size_t)(count / 2) * 4;
-      count %= 2;
-#define CONVERT_WORDS(transform)  \
-  for (; pixels != end; pixels += 4) { \
-    memcpy(&word, pixels, 4);     \
-    word = transform(word);       \
-    memcpy(pixels, &word, 4);     \
-  }
-      if (layout == ZEQ_LAYOUT_RGB565) {
-        CONVERT_WORDS(swap_red_blue)
-      } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
-        CONVERT_WORDS(swap_both)
-      } else {
-        CONVERT_WORDS(swap_bytes)
-      }
-#undef CONVERT_WORDS
-    }
-    if (count == 0) return;
-    word = (uint32_t)pixels[1] << 8;
-    word |= pixels[0];
-    word = layout == ZEQ_LAYOUT_RGB565      ? swap_red_blue(word)
-           : layout == ZEQ_LAYOUT_RGB565_BE ? swap_both(word)
-                                            : swap_bytes(word);
+  uint32_t word, a, b, c, d, differ;
+  while ((uintptr_t)pixels % 4 != 0 && count != 0) {
+    word = stored_565_as(layout, (uint32_t)pixels[1] << 8 | pixels[0]);
     pixels[0] = (uint8_t)word;
     pixels[1] = (uint8_t)(word >> 8);
     pixels += 2, --count;
+  }
+  if (little_endian) {
+    uint8_t *const words = WORD_ALIGNED(pixels);
+    const uint32_t blocks = count / 8;
+    uint32_t i;
+    count %= 8;
+    pixels += (size_t)blocks * 16;
+#define CONVERT_BLOCKS(change)                                                        \
+  for (i = 0; i < blocks; ++i) {                                                      \
+    memcpy(&a, words + i * 16, 4), memcpy(&b, words + i * 16 + 4, 4);                 \
+    memcpy(&c, words + i * 16 + 8, 4), memcpy(&d, words + i * 16 + 12, 4);            \
+    change(a), change(b), change(c), change(d);                                       \
+    memcpy(words + i * 16, &a, 4), memcpy(words + i * 16 + 4, &b, 4);                 \
+    memcpy(words + i * 16 + 8, &c, 4), memcpy(words + i * 16 + 12, &d, 4);            \
+  }
+#define TO_RGB565(words) SWAP_RED_BLUE(words, differ)
+#define TO_RGB565_BE(words) (SWAP_RED_BLUE(words, differ), SWAP_BYTES(words))
+    if (layout == ZEQ_LAYOUT_RGB565) {
+      CONVERT_BLOCKS(TO_RGB565)
+    } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
+      CONVERT_BLOCKS(TO_RGB565_BE)
+    } else {
+      CONVERT_BLOCKS(SWAP_BYTES)
+    }
+#undef TO_RGB565
+#undef TO_RGB565_BE
+#undef CONVERT_BLOCKS
+  }
+  for (; count != 0; pixels += 2, --count) {
+    word = stored_565_as(layout, (uint32_t)pixels[1] << 8 | pixels[0]);
+    pixels[0] = (uint8_t)word;
+    pixels[1] = (uint8_t)(word >> 8);
   }
 }
 
@@ -792,6 +803,23 @@ static void convert(const zeq_info *info, const zeq_output *output, const uint8_
   if (info->pixel_format == ZEQ_FORMAT_RGB565 && layout_bytes == 2) {
     /* In place (the same width, no alpha): only fields and bytes move. */
     convert_565(layout, to, count);
+    return;
+  }
+  if (info->pixel_format == ZEQ_FORMAT_RGBA5658 && layout_bytes == 2) {
+    /* Icons are mostly opaque or clear: those pixels skip the 8-bit
+       channels. Front to back, as the pixels narrow. */
+    for (i = 0; i < count; ++i, from += 3, to += 2) {
+      const uint32_t alpha = from[2];
+      uint32_t word;
+      if (alpha == OPAQUE) {
+        word = stored_565_as(layout, (uint32_t)from[1] << 8 | from[0]);
+        to[0] = (uint8_t)word;
+        to[1] = (uint8_t)(word >> 8);
+      } else if (alpha != 0 || !onto) {
+        word = read_source(ZEQ_FORMAT_RGBA5658, from);
+        write_layout(layout, to, blend(word, onto ? read_layout(layout, to) : output->background));
+      }
+    }
     return;
   }
   for (i = 0; i < count; ++i) {
