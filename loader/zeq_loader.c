@@ -725,7 +725,8 @@ static uint32_t blend(uint32_t pixel, uint32_t under) {
    instructions with a byte-reversal builtin). SWAP_RED_BLUE: in stored
    RGB565 words (red in the low bits), red and blue swapped in each half. */
 #if defined(__GNUC__)
-#define SWAP_BYTES(words) ((words) = __builtin_bswap32(words), (words) = (words) >> 16 | (words) << 16)
+#define SWAP_BYTES(words) \
+  ((words) = __builtin_bswap32(words), (words) = (words) >> 16 | (words) << 16)
 #define WORD_ALIGNED(pointer) __builtin_assume_aligned(pointer, 4)
 #else
 #define SWAP_BYTES(words) ((words) = ((words) >> 8 & 0x00FF00FFu) | ((words) & 0x00FF00FFu) << 8)
@@ -762,13 +763,14 @@ static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
     uint32_t i;
     count %= 8;
     pixels += (size_t)blocks * 16;
-#define CONVERT_BLOCKS(change)                                                        \
-  for (i = 0; i < blocks; ++i) {                                                      \
-    memcpy(&a, words + i * 16, 4), memcpy(&b, words + i * 16 + 4, 4);                 \
-    memcpy(&c, words + i * 16 + 8, 4), memcpy(&d, words + i * 16 + 12, 4);            \
-    change(a), change(b), change(c), change(d);                                       \
-    memcpy(words + i * 16, &a, 4), memcpy(words + i * 16 + 4, &b, 4);                 \
-    memcpy(words + i * 16 + 8, &c, 4), memcpy(words + i * 16 + 12, &d, 4);            \
+#define CONVERT_BLOCKS(change)                                          \
+  for (i = 0; i < blocks; ++i) {                                        \
+    uint8_t *const block = words + (size_t)i * 16;                      \
+    memcpy(&a, block, 4), memcpy(&b, block + 4, 4);                     \
+    memcpy(&c, block + 8, 4), memcpy(&d, block + 12, 4);                \
+    change(a), change(b), change(c), change(d);                         \
+    memcpy(block, &a, 4), memcpy(block + 4, &b, 4);                     \
+    memcpy(block + 8, &c, 4), memcpy(block + 12, &d, 4);                \
   }
 #define TO_RGB565(words) SWAP_RED_BLUE(words, differ)
 #define TO_RGB565_BE(words) (SWAP_RED_BLUE(words, differ), SWAP_BYTES(words))
@@ -905,6 +907,7 @@ zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *out
                          size_t workspace_size) {
   zeq_info info;
   zeq_status status;
+  uint32_t frame_bytes; /* at most 1024 x 768 x 4 */
   size_t need;
   zeq_stream *stream;
   memory_source source;
@@ -915,10 +918,9 @@ zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *out
   /* zeq_decode's checks, in its order, with the figures of this output. */
   status = check_file(file, size, &info);
   if (status != ZEQ_OK) return status;
-  if (pixels == NULL ||
-      pixels_size < info.width * info.height * zeq_layout_bytes_per_pixel(&info, output->layout)) {
-    return ZEQ_E_PIXELS_TOO_SMALL;
-  }
+  frame_bytes = info.width * info.height;
+  frame_bytes *= (uint32_t)zeq_layout_bytes_per_pixel(&info, output->layout);
+  if (pixels == NULL || pixels_size < frame_bytes) return ZEQ_E_PIXELS_TOO_SMALL;
   if (info.compressed_length >= ZLIB_HEADER_SIZE) {
     (void)read_window_bits(file + ZEQ_HEADER_SIZE, &info.window_bits); /* else sized for 15 */
   }
