@@ -751,18 +751,13 @@ static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
   const uint16_t one = 1;
   const bool little_endian = *(const uint8_t *)&one == 1;
   uint32_t word, a, b, c, d, differ;
-  while ((uintptr_t)pixels % 4 != 0 && count != 0) {
-    word = stored_565_as(layout, (uint32_t)pixels[1] << 8 | pixels[0]);
-    pixels[0] = (uint8_t)word;
-    pixels[1] = (uint8_t)(word >> 8);
-    pixels += 2, --count;
-  }
-  if (little_endian) {
-    uint8_t *const words = WORD_ALIGNED(pixels);
-    const uint32_t blocks = count / 8;
-    uint32_t i;
-    count %= 8;
-    pixels += (size_t)blocks * 16;
+  for (;; pixels += 2, --count) {
+    if (little_endian && (uintptr_t)pixels % 4 == 0 && count >= 8) {
+      uint8_t *const words = WORD_ALIGNED(pixels);
+      const uint32_t blocks = count / 8;
+      uint32_t i;
+      count %= 8;
+      pixels += (size_t)blocks * 16;
 #define CONVERT_BLOCKS(change)                                          \
   for (i = 0; i < blocks; ++i) {                                        \
     uint8_t *const block = words + (size_t)i * 16;                      \
@@ -774,18 +769,18 @@ static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
   }
 #define TO_RGB565(words) SWAP_RED_BLUE(words, differ)
 #define TO_RGB565_BE(words) (SWAP_RED_BLUE(words, differ), SWAP_BYTES(words))
-    if (layout == ZEQ_LAYOUT_RGB565) {
-      CONVERT_BLOCKS(TO_RGB565)
-    } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
-      CONVERT_BLOCKS(TO_RGB565_BE)
-    } else {
-      CONVERT_BLOCKS(SWAP_BYTES)
-    }
+      if (layout == ZEQ_LAYOUT_RGB565) {
+        CONVERT_BLOCKS(TO_RGB565)
+      } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
+        CONVERT_BLOCKS(TO_RGB565_BE)
+      } else {
+        CONVERT_BLOCKS(SWAP_BYTES)
+      }
 #undef TO_RGB565
 #undef TO_RGB565_BE
 #undef CONVERT_BLOCKS
-  }
-  for (; count != 0; pixels += 2, --count) {
+    }
+    if (count == 0) return;
     word = stored_565_as(layout, (uint32_t)pixels[1] << 8 | pixels[0]);
     pixels[0] = (uint8_t)word;
     pixels[1] = (uint8_t)(word >> 8);
