@@ -837,6 +837,7 @@ zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint
   uint8_t staged[STAGED_PIXELS * 4];
   const zeq_info *info;
   uint32_t pixels, done = 0, layout_bytes, piece;
+  bool onto; /* blending onto the rows: the file's rows are staged */
   zeq_status status = ZEQ_OK;
   if (stream == NULL) return ZEQ_E_BAD_CALL;
   if (stream->failed != ZEQ_OK) return stream->failed;
@@ -849,34 +850,28 @@ zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint
   info = &stream->info;
   pixels = row_count * info->width;
   layout_bytes = (uint32_t)zeq_layout_bytes_per_pixel(info, output->layout);
-  if (staged_row_bytes(info, output) != 0) {
-    /* Blending onto the rows: each row of the file's pixels goes through the workspace. */
-    if (stream->staged_row == NULL) {
-      stream->staged_row = arena_take(&stream->pool, (size_t)stream->row_bytes);
-    }
+  onto = staged_row_bytes(info, output) != 0;
+  if (onto && stream->staged_row == NULL) {
+    stream->staged_row = arena_take(&stream->pool, (size_t)stream->row_bytes);
     if (stream->staged_row == NULL) return ZEQ_E_WORKSPACE_TOO_SMALL;
-    for (; status == ZEQ_OK && done < pixels; done += info->width) {
-      status = stream_bytes(stream, stream->staged_row, stream->row_bytes);
-      if (status == ZEQ_OK) {
-        convert(info, output, stream->staged_row, rows + (size_t)done * layout_bytes, info->width);
-      }
+  }
+  /* Each piece inflates as many pixels as the rows still to be written hold
+     (all of them when the layout is no narrower) and converts them in place;
+     blending onto the rows stages a row at a time in the workspace, and the
+     last few pixels of a narrower layout go through the stack. */
+  for (; status == ZEQ_OK && done < pixels; done += piece) {
+    uint8_t *out = rows + (size_t)done * layout_bytes, *in = out;
+    piece = (pixels - done) * layout_bytes / info->bytes_per_pixel;
+    if (piece > pixels - done) piece = pixels - done;
+    if (onto) {
+      piece = info->width;
+      in = stream->staged_row;
+    } else if (piece < STAGED_PIXELS && piece < pixels - done) {
+      piece = pixels - done < STAGED_PIXELS ? pixels - done : STAGED_PIXELS;
+      in = staged;
     }
-  } else if (layout_bytes >= info->bytes_per_pixel) {
-    status = stream_bytes(stream, rows, pixels * info->bytes_per_pixel);
-    if (status == ZEQ_OK) convert(info, output, rows, rows, pixels);
-  } else {
-    /* Narrower: inflate as many pixels as the rows still to be written hold,
-       convert them front to back, and so on; the last few through the stack. */
-    for (; status == ZEQ_OK && done < pixels; done += piece) {
-      uint8_t *out = rows + (size_t)done * layout_bytes, *in = out;
-      piece = (pixels - done) * layout_bytes / info->bytes_per_pixel;
-      if (piece < STAGED_PIXELS) {
-        piece = pixels - done < STAGED_PIXELS ? pixels - done : STAGED_PIXELS;
-        in = staged;
-      }
-      status = stream_bytes(stream, in, piece * info->bytes_per_pixel);
-      if (status == ZEQ_OK) convert(info, output, in, out, piece);
-    }
+    status = stream_bytes(stream, in, piece * info->bytes_per_pixel);
+    if (status == ZEQ_OK) convert(info, output, in, out, piece);
   }
   if (status == ZEQ_OK) stream->rows_left -= row_count;
   return status;
