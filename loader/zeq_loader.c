@@ -835,62 +835,70 @@ static uint32_t blend(uint32_t pixel, uint32_t under) {
   return blended;
 }
 
-/* `words` with the two bytes of each 16-bit half swapped: two instructions
-   where the compiler has a byte-reversal builtin. */
-static uint32_t swap_bytes(uint32_t words) {
+/* Macros rather than functions, so that the word loops below inline them at
+   -Os. SWAP_BYTES: the two bytes of each 16-bit half of `words` swapped (two
+   instructions with a byte-reversal builtin). SWAP_RED_BLUE: in stored
+   RGB565 words (red in the low bits), red and blue swapped in each half. */
 #if defined(__GNUC__)
-  words = __builtin_bswap32(words);
-  return words >> 16 | words << 16;
+#define SWAP_BYTES(words) \
+  ((words) = __builtin_bswap32(words), (words) = (words) >> 16 | (words) << 16)
+#define WORD_ALIGNED(pointer) __builtin_assume_aligned(pointer, 4)
 #else
-  return (words >> 8 & 0x00FF00FFu) | (words & 0x00FF00FFu) << 8;
+#define SWAP_BYTES(words) ((words) = ((words) >> 8 & 0x00FF00FFu) | ((words) & 0x00FF00FFu) << 8)
+#define WORD_ALIGNED(pointer) (pointer)
 #endif
-}
+#define SWAP_RED_BLUE(words, differ) \
+  ((differ) = ((words) ^ (words) >> 11) & 0x001F001Fu, (words) ^= (differ) ^ (differ) << 11)
 
-/* `words` (stored RGB565 words, red in the low bits) with red and blue
-   swapped in each 16-bit half. */
-static uint32_t swap_red_blue(uint32_t words) {
-  const uint32_t differ = (words ^ words >> 11) & 0x001F001Fu;
-  return words ^ differ ^ differ << 11;
+/* One or two stored RGB565 words as the 565 `layout` wants them, low byte first. */
+static uint32_t stored_565_as(uint32_t layout, uint32_t words) {
+  uint32_t differ;
+  if (layout != ZEQ_LAYOUT_BGR565_BE) SWAP_RED_BLUE(words, differ);
+  if (layout != ZEQ_LAYOUT_RGB565) SWAP_BYTES(words);
+  return words;
 }
-
-static uint32_t swap_both(uint32_t words) { return swap_bytes(swap_red_blue(words)); }
 
 /* Converts `count` stored RGB565 pixels at `pixels` in place to a 565
-   `layout`, where only fields and bytes move: a 32-bit word at a time
+   `layout`, where only fields and bytes move: four 32-bit words at a time
    where the pixels are aligned on a little-endian machine, with the loop
    written once per layout so that it carries no branch. */
 static void convert_565(uint32_t layout, uint8_t *pixels, uint32_t count) {
   const uint16_t one = 1;
   const bool little_endian = *(const uint8_t *)&one == 1;
-  uint32_t word;
-  for (;;) {
-    if (little_endian && (uintptr_t)pixels % 4 == 0 && count >= 2) {
-      uint8_t *const end = pixels + (size_t)(count / 2) * 4;
-      count %= 2;
-#define CONVERT_WORDS(transform)  \
-  for (; pixels != end; pixels += 4) { \
-    memcpy(&word, pixels, 4);     \
-    word = transform(word);       \
-    memcpy(pixels, &word, 4);     \
+  uint32_t word, a, b, c, d, differ;
+  for (;; pixels += 2, --count) {
+    if (little_endian && (uintptr_t)pixels % 4 == 0 && count >= 8) {
+      uint8_t *const words = WORD_ALIGNED(pixels);
+      const uint32_t blocks = count / 8;
+      uint32_t i;
+      count %= 8;
+      pixels += (size_t)blocks * 16;
+#define CONVERT_BLOCKS(change)                                          \
+  for (i = 0; i < blocks; ++i) {                                        \
+    uint8_t *const block = words + (size_t)i * 16;                      \
+    memcpy(&a, block, 4), memcpy(&b, block + 4, 4);                     \
+    memcpy(&c, block + 8, 4), memcpy(&d, block + 12, 4);                \
+    change(a), change(b), change(c), change(d);                         \
+    memcpy(block, &a, 4), memcpy(block + 4, &b, 4);                     \
+    memcpy(block + 8, &c, 4), memcpy(block + 12, &d, 4);                \
   }
+#define TO_RGB565(words) SWAP_RED_BLUE(words, differ)
+#define TO_RGB565_BE(words) (SWAP_RED_BLUE(words, differ), SWAP_BYTES(words))
       if (layout == ZEQ_LAYOUT_RGB565) {
-        CONVERT_WORDS(swap_red_blue)
+        CONVERT_BLOCKS(TO_RGB565)
       } else if (layout == ZEQ_LAYOUT_RGB565_BE) {
-        CONVERT_WORDS(swap_both)
+        CONVERT_BLOCKS(TO_RGB565_BE)
       } else {
-        CONVERT_WORDS(swap_bytes)
+        CONVERT_BLOCKS(SWAP_BYTES)
       }
-#undef CONVERT_WORDS
+#undef TO_RGB565
+#undef TO_RGB565_BE
+#undef CONVERT_BLOCKS
     }
     if (count == 0) return;
-    word = (uint32_t)pixels[1] << 8;
-    word |= pixels[0];
-    word = layout == ZEQ_LAYOUT_RGB565      ? swap_red_blue(word)
-           : layout == ZEQ_LAYOUT_RGB565_BE ? swap_both(word)
-                                            : swap_bytes(word);
+    word = stored_565_as(layout, (uint32_t)pixels[1] << 8 | pixels[0]);
     pixels[0] = (uint8_t)word;
     pixels[1] = (uint8_t)(word >> 8);
-    pixels += 2, --count;
   }
 }
 
@@ -907,6 +915,23 @@ static void convert(const zeq_info *info, const zeq_output *output, const uint8_
   if (info->pixel_format == ZEQ_FORMAT_RGB565 && layout_bytes == 2) {
     /* In place (the same width, no alpha): only fields and bytes move. */
     convert_565(layout, to, count);
+    return;
+  }
+  if (info->pixel_format == ZEQ_FORMAT_RGBA5658 && layout_bytes == 2) {
+    /* Icons are mostly opaque or clear: those pixels skip the 8-bit
+       channels. Front to back, as the pixels narrow. */
+    for (i = 0; i < count; ++i, from += 3, to += 2) {
+      const uint32_t alpha = from[2];
+      uint32_t word;
+      if (alpha == OPAQUE) {
+        word = stored_565_as(layout, (uint32_t)from[1] << 8 | from[0]);
+        to[0] = (uint8_t)word;
+        to[1] = (uint8_t)(word >> 8);
+      } else if (alpha != 0 || !onto) {
+        word = read_source(ZEQ_FORMAT_RGBA5658, from);
+        write_layout(layout, to, blend(word, onto ? read_layout(layout, to) : output->background));
+      }
+    }
     return;
   }
   for (i = 0; i < count; ++i) {
@@ -927,6 +952,7 @@ zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint
   uint8_t staged[STAGED_PIXELS * 4];
   const zeq_info *info;
   uint32_t pixels, done = 0, layout_bytes, piece;
+  bool onto; /* blending onto the rows: the file's rows are staged */
   zeq_status status = ZEQ_OK;
   if (stream == NULL) return ZEQ_E_BAD_CALL;
   if (stream->failed != ZEQ_OK) return stream->failed;
@@ -939,34 +965,28 @@ zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint
   info = &stream->info;
   pixels = row_count * info->width;
   layout_bytes = (uint32_t)zeq_layout_bytes_per_pixel(info, output->layout);
-  if (staged_row_bytes(info, output) != 0) {
-    /* Blending onto the rows: each row of the file's pixels goes through the workspace. */
-    if (stream->staged_row == NULL) {
-      stream->staged_row = arena_take(&stream->pool, (size_t)stream->row_bytes);
-    }
+  onto = staged_row_bytes(info, output) != 0;
+  if (onto && stream->staged_row == NULL) {
+    stream->staged_row = arena_take(&stream->pool, (size_t)stream->row_bytes);
     if (stream->staged_row == NULL) return ZEQ_E_WORKSPACE_TOO_SMALL;
-    for (; status == ZEQ_OK && done < pixels; done += info->width) {
-      status = stream_bytes(stream, stream->staged_row, stream->row_bytes);
-      if (status == ZEQ_OK) {
-        convert(info, output, stream->staged_row, rows + (size_t)done * layout_bytes, info->width);
-      }
+  }
+  /* Each piece inflates as many pixels as the rows still to be written hold
+     (all of them when the layout is no narrower) and converts them in place;
+     blending onto the rows stages a row at a time in the workspace, and the
+     last few pixels of a narrower layout go through the stack. */
+  for (; status == ZEQ_OK && done < pixels; done += piece) {
+    uint8_t *out = rows + (size_t)done * layout_bytes, *in = out;
+    piece = (pixels - done) * layout_bytes / info->bytes_per_pixel;
+    if (piece > pixels - done) piece = pixels - done;
+    if (onto) {
+      piece = info->width;
+      in = stream->staged_row;
+    } else if (piece < STAGED_PIXELS && piece < pixels - done) {
+      piece = pixels - done < STAGED_PIXELS ? pixels - done : STAGED_PIXELS;
+      in = staged;
     }
-  } else if (layout_bytes >= info->bytes_per_pixel) {
-    status = stream_bytes(stream, rows, pixels * info->bytes_per_pixel);
-    if (status == ZEQ_OK) convert(info, output, rows, rows, pixels);
-  } else {
-    /* Narrower: inflate as many pixels as the rows still to be written hold,
-       convert them front to back, and so on; the last few through the stack. */
-    for (; status == ZEQ_OK && done < pixels; done += piece) {
-      uint8_t *out = rows + (size_t)done * layout_bytes, *in = out;
-      piece = (pixels - done) * layout_bytes / info->bytes_per_pixel;
-      if (piece < STAGED_PIXELS) {
-        piece = pixels - done < STAGED_PIXELS ? pixels - done : STAGED_PIXELS;
-        in = staged;
-      }
-      status = stream_bytes(stream, in, piece * info->bytes_per_pixel);
-      if (status == ZEQ_OK) convert(info, output, in, out, piece);
-    }
+    status = stream_bytes(stream, in, piece * info->bytes_per_pixel);
+    if (status == ZEQ_OK) convert(info, output, in, out, piece);
   }
   if (status == ZEQ_OK) stream->rows_left -= row_count;
   return status;
@@ -992,6 +1012,7 @@ zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *out
                          size_t workspace_size) {
   zeq_info info;
   zeq_status status;
+  uint32_t frame_bytes; /* at most 1024 x 768 x 4 */
   size_t need;
   zeq_stream *stream;
   memory_source source;
@@ -1002,10 +1023,9 @@ zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *out
   /* zeq_decode's checks, in its order, with the figures of this output. */
   status = check_file(file, size, &info);
   if (status != ZEQ_OK) return status;
-  if (pixels == NULL ||
-      pixels_size < info.width * info.height * zeq_layout_bytes_per_pixel(&info, output->layout)) {
-    return ZEQ_E_PIXELS_TOO_SMALL;
-  }
+  frame_bytes = info.width * info.height;
+  frame_bytes *= (uint32_t)zeq_layout_bytes_per_pixel(&info, output->layout);
+  if (pixels == NULL || pixels_size < frame_bytes) return ZEQ_E_PIXELS_TOO_SMALL;
   if (info.compressed_length >= ZLIB_HEADER_SIZE) {
     (void)read_window_bits(file + ZEQ_HEADER_SIZE, &info.window_bits); /* else sized for 15 */
   }
