@@ -12,8 +12,7 @@
 
 namespace {
 
-using png2zeq::testing::Append;
-using png2zeq::testing::Bytes;
+using png2zeq::testing::Append, png2zeq::testing::Bytes;
 constexpr uint32_t kWidth = 13, kHeight = 7, kPixels = kWidth * kHeight, kRowsPerCall = 3;
 
 struct Rgba { uint32_t r, g, b, a; };
@@ -80,26 +79,24 @@ size_t ReadPiece(void* context, uint8_t* buffer, size_t length) {
 
 // Decodes `file` to `out` whole (rowsPerCall 0) or streamed, into `pixels`
 // (holding the destination) less `lessPixels` bytes, with the workspace
-// zeq_output_workspace_size names less `lessWorkspace`, at an odd address.
+// zeq_output_workspace_size names less `lessSpace`, at an odd address.
 zeq_status DecodeTo(const Bytes& file, const zeq_output& out, uint32_t rowsPerCall, Bytes& pixels,
-                    size_t lessPixels = 0, size_t lessWorkspace = 0) {
+                    size_t lessPixels = 0, size_t lessSpace = 0) {
   zeq_info info{};
   zeq_parse_header(file.data(), file.size(), &info);
   const size_t need = std::max(zeq_output_workspace_size(&info, rowsPerCall != 0, &out),
                                rowsPerCall != 0 ? zeq_workspace_size(&info, 1) : 0);  // refused
   Bytes workspace(need + 1);
-  const size_t room = need - lessWorkspace;
   if (rowsPerCall == 0) {
     return zeq_decode_to(file.data(), file.size(), &out, pixels.data(), pixels.size() - lessPixels,
-                         workspace.data() + 1, room);
+                         workspace.data() + 1, need - lessSpace);
   }
   std::pair<const uint8_t*, const uint8_t*> source{file.data(), file.data() + file.size()};
   zeq_stream* stream = nullptr;
   zeq_status status =
-      zeq_stream_open(&stream, ReadPiece, &source, workspace.data() + 1, room, &info);
-  const size_t rowBytes = pixels.size() / kHeight;
+      zeq_stream_open(&stream, ReadPiece, &source, workspace.data() + 1, need - lessSpace, &info);
   for (uint32_t row = 0; status == ZEQ_OK && row < kHeight; row += rowsPerCall) {
-    status = zeq_stream_rows_to(stream, &out, &pixels[row * rowBytes],
+    status = zeq_stream_rows_to(stream, &out, &pixels[row * pixels.size() / kHeight],
                                 std::min(rowsPerCall, kHeight - row));
   }
   return status == ZEQ_OK ? zeq_stream_finish(stream) : status;
