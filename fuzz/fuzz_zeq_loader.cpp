@@ -123,7 +123,9 @@ void CheckLayouts(Source& source, const zeq_info& info, const zeq2png::ZeqImage&
   if (whole != ZEQ_OK || pixels != wanted) Fail("zeq_decode_to differs", whole, ZeqResult::OK);
   source.at = 0;
   const zeq_status streamed = StreamTo(source, info, output, rows);
-  if (streamed != ZEQ_OK || rows != wanted) Fail("zeq_stream_rows_to differs", streamed, ZeqResult::OK);
+  if (streamed != ZEQ_OK || rows != wanted) {
+    Fail("zeq_stream_rows_to differs", streamed, ZeqResult::OK);
+  }
 }
 
 }  // namespace

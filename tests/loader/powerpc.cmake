@@ -30,14 +30,17 @@ string(STRIP "${out}" zlib)
 foreach(image panel badge)
   foreach(options "" "-depth;565" "-uncompressed" "-depth;565;-uncompressed")
     string(REPLACE ";" "" name "${image}${options}")
-    must("${CONVERTER}" ${options} -output ${name}.zeq "${SOURCE}/examples/cortex-m/images/${image}.png")
+    must("${CONVERTER}" ${options} -output ${name}.zeq
+      "${SOURCE}/examples/cortex-m/images/${image}.png")
     list(APPEND files ${name}.zeq)
   endforeach()
 endforeach()
 must("${ppc_gcc}" -std=c99 -O2 -c -DNO_GZIP "-I${zlib}" "${SOURCE}/loader/zeq_loader.c"
-  "${zlib}/inflate.c" "${zlib}/inffast.c" "${zlib}/inftrees.c" "${zlib}/adler32.c" "${zlib}/zutil.c")
+  "${zlib}/inflate.c" "${zlib}/inffast.c" "${zlib}/inftrees.c" "${zlib}/adler32.c"
+  "${zlib}/zutil.c")
 must("${ppc_gxx}" -std=c++20 -O2 -static "-I${SOURCE}/loader" "-I${SOURCE}/examples/cortex-m"
-  "${SOURCE}/tests/loader/loader_checksums.cpp" zeq_loader.o inflate.o inffast.o inftrees.o adler32.o zutil.o -o checksums)
+  "${SOURCE}/tests/loader/loader_checksums.cpp" zeq_loader.o inflate.o inffast.o inftrees.o
+  adler32.o zutil.o -o checksums)
 
 must("${CHECKSUMS}" ${files})
 set(host "${out}")
