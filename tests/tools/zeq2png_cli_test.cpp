@@ -184,7 +184,8 @@ TEST(Zeq2PngProcess, InfoShowsTheCompressionRatio) {
   EXPECT_TRUE(run.output.ends_with(
       "Window size        32768 bytes, zlib header CINFO 7\n" +
       DecodeRamLines(file, 4096, 64) + "First pixels rgb565    10 84 10 84 10 84 10 84\n" +
-      "First pixels rgb565be  84 10 84 10 84 10 84 10\nFirst pixels bgr565be  84 10 84 10 84 10 84 10\n"))
+      "First pixels rgb565be  84 10 84 10 84 10 84 10\n" +
+      "First pixels bgr565be  84 10 84 10 84 10 84 10\n"))
       << run.output;
 }
 
@@ -251,13 +252,16 @@ TEST(Zeq2PngProcess, InformationRequestsAndCommandLineErrors) {
   EXPECT_EQ(notLast.output, "Parameter 1 doesn't start with '-' or '/'.\n" +
                                 FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
 
-  for (const std::vector<std::string>& bad : {std::vector<std::string>{"-compare"},
-                                              {"-panel", "rgb666", "a.zeq"},
-                                              {"-background", "12345G", "a.zeq"}}) {
-    const auto noValue = RunZeq2PngProcess(bad);
-    EXPECT_EQ(noValue.exitStatus, 1);
-    EXPECT_EQ(noValue.output, "Parameter " + bad[0] + " invalid.\n" +
-                                  FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
+  const auto noValue = RunZeq2PngProcess({"-compare"});
+  EXPECT_EQ(noValue.exitStatus, 1);
+  EXPECT_EQ(noValue.output, "Parameter -compare invalid.\n" +
+                                FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
+  // Neither a layout nor a colour.
+  for (const std::string& option : {std::string("-panel"), std::string("-background")}) {
+    const auto bad = RunZeq2PngProcess({option, "rgb666", "a.zeq"});
+    EXPECT_EQ(bad.exitStatus, 1);
+    EXPECT_EQ(bad.output, "Parameter " + option + " invalid.\n" +
+                              FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
   }
 
   // "/info" last spells an option, so no input path is left.
