@@ -912,6 +912,7 @@ static void convert(const zeq_info *info, const zeq_output *output, const uint8_
   const uint32_t layout_bytes = (uint32_t)zeq_layout_bytes_per_pixel(info, layout);
   const bool backwards = layout_bytes > source_bytes, onto = output->blend_onto_destination != 0;
   uint32_t i;
+  if (layout == ZEQ_LAYOUT_STORED) return; /* the file's own pixels, as they came */
   if (info->pixel_format == ZEQ_FORMAT_RGB565 && layout_bytes == 2) {
     /* In place (the same width, no alpha): only fields and bytes move. */
     convert_565(layout, to, count);
@@ -958,9 +959,6 @@ zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint
   if (stream->failed != ZEQ_OK) return stream->failed;
   if (!valid_output(output) || row_count > stream->rows_left || (rows == NULL && row_count != 0)) {
     return ZEQ_E_BAD_CALL;
-  }
-  if (output->layout == ZEQ_LAYOUT_STORED || row_count == 0) {
-    return zeq_stream_rows(stream, rows, row_count);
   }
   info = &stream->info;
   pixels = row_count * info->width;
@@ -1017,9 +1015,6 @@ zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *out
   zeq_stream *stream;
   memory_source source;
   if (!valid_output(output)) return ZEQ_E_BAD_CALL;
-  if (output->layout == ZEQ_LAYOUT_STORED) {
-    return zeq_decode(file, size, pixels, pixels_size, workspace, workspace_size);
-  }
   /* zeq_decode's checks, in its order, with the figures of this output. */
   status = check_file(file, size, &info);
   if (status != ZEQ_OK) return status;
