@@ -8,6 +8,8 @@
 #    stack from -fcallgraph-info=su (GCC's stack usage and call graph); and
 #    the instructions per decode under `qemu-system-arm -icount shift=0`,
 #    with newlib's memcpy and with the example's own for TRAP_UNALIGNED;
+#  - per panel layout (over a background and onto the destination) each
+#    whole decode's instructions against the stored pixels;
 #  - the example's 320 x 240 RGB565 panel at windows 15, 12 and 9: its file,
 #    the stream workspace on the device against ZEQ_STREAM_WORKSPACE_BOUND,
 #    and the instructions of a stream.
@@ -126,7 +128,7 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   function deepest(title,   best, path, n, list, i, depth, t) {
     if (title in memo) return memo[title]
     if (title == "__indirect_call") {
-      for (t in frame) if (short(t) ~ /^(arena_alloc|arena_free|record_request|read_one_byte)$/) {
+      for (t in frame) if (short(t) ~ /^(arena_alloc|arena_free|record_request|read_one_byte|read_memory)$/) {
         depth = deepest(t); if (depth > best) { best = depth; path = route[t] }
       }
       route[title] = "(indirect) " path; return memo[title] = best
@@ -145,7 +147,7 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   }
   END {
     n = split("zeq_parse_header zeq_workspace_size zeq_decode zeq_stream_open zeq_stream_rows " \
-              "zeq_stream_finish", entries, " ")
+              "zeq_stream_finish zeq_decode_to zeq_stream_rows_to", entries, " ")
     for (i = 1; i <= n; ++i)
       printf "%-19s %4d  %s\n", entries[i], deepest(entries[i]), route[entries[i]]
     for (name in disassembled) printf "(%s: %d bytes, from the disassembly)\n", name, frame[name]
@@ -154,13 +156,15 @@ find "$firmware" -name '*.ci' -exec cat {} + | awk '
   }' "$work/library_frames" -
 
 echo "== Cortex-M4: instructions per decode (qemu -icount shift=0; streams read 1 byte per call) =="
-printf '%-10s %7s %-7s %14s %16s\n' image bytes method "newlib memcpy" "TRAP_UNALIGNED"
-# Lines "<image> <method> checksum <hex> instructions <count>", side by side.
+printf '%-10s %7s %-14s %-10s %14s %16s\n' image bytes output method "newlib memcpy" \
+  "TRAP_UNALIGNED"
+# Lines "<image> <output> <method> checksum <hex> instructions <count>", side by side.
 paste -d' ' "$work/OFF.out" "$work/ON.out" |
-while read -r image method word _ _ instructions _ _ _ _ _ trapped; do
+while read -r image output method word _ _ instructions _ _ _ _ _ _ trapped; do
   [[ $word == checksum ]] || continue
   size=$(stat -c %s "$firmware/png2zeq/firmware/$image.zeq")
-  printf '%-10s %7d %-7s %14d %16d\n' "$image" "$size" "$method" "$instructions" "$trapped"
+  printf '%-10s %7d %-14s %-10s %14d %16d\n' "$image" "$size" "$output" "$method" \
+    "$instructions" "$trapped"
 done
 
 echo "== Cortex-M4: the 320 x 240 RGB565 panel by window =="
@@ -171,7 +175,18 @@ for bits in 15 12 9; do
   [[ $bits == 15 ]] || image=panel_w$bits
   size=$(stat -c %s "$firmware/png2zeq/firmware/$image.zeq")
   workspace=$(grep -o "stream$bits [0-9]*" "$firmware.out" | cut -d' ' -f2)
-  instructions() { awk -v image="$image" -v method="$1" '$1 == image && $2 == method { print $6 }' "$firmware.out"; }
+  instructions() { awk -v image="$image" -v method="$1" '$1 == image && $2 == "stored" && $3 == method { print $7 }' "$firmware.out"; }
   printf '%-11d %7d %9d %9d %14d %14d\n' "$bits" "$size" "$workspace" $(( overhead + (1 << bits) )) \
     "$(instructions rows1)" "$(instructions rows7)"
 done
+echo "== Cortex-M4: whole decodes (word-aligned framebuffer, newlib memcpy) against stored =="
+awk '$3 == "decode" && $4 == "checksum" {
+    cost[$1 " " $2] = $7; if ($2 == "stored") stored[$1] = $7
+  }
+  END {
+    for (key in cost) {
+      split(key, part, " ")
+      printf "%-10s %-14s %9d %+7.1f %%\n", part[1], part[2], cost[key],
+        100 * (cost[key] / stored[part[1]] - 1)
+    }
+  }' "$work/OFF.out" | sort

@@ -139,8 +139,59 @@ zeq_status zeq_stream_rows(zeq_stream *stream, uint8_t *rows, uint32_t row_count
    block ends and that nothing follows the file's data. */
 zeq_status zeq_stream_finish(zeq_stream *stream);
 
-/* One sentence for every status; "unknown status" for other values. */
+/* One sentence for every status; "unknown status" for other values. Built
+   with ZEQ_NO_STATUS_TEXT defined, "" for every value: the sentences are
+   left out, for targets where read-only data takes RAM (on an AVR with
+   avr-gcc 5.4 -Os, 944 bytes of RAM and 968 of flash). */
 const char *zeq_status_text(zeq_status status);
+
+/* --- Panel layouts: rows written as the display takes them ------------------
+
+   Conversion is exact, so host and device give the same bytes: 5- and 6-bit
+   channels are widened by bit replication (v << 3 | v >> 2, v << 2 | v >> 4),
+   grey gives r = g = b, and channels are narrowed by dropping low bits. A
+   source with alpha written to a layout without alpha is blended per channel
+   in 8 bits, out = (s * a + d * (255 - a) + 127) / 255, over `background` or
+   over the pixel already in the buffer; ARGB8888 keeps straight alpha and
+   gives opaque sources 0xFF. Rows are converted in the caller's buffer with
+   at most 256 bytes of stack more. */
+
+/* Layouts the loader can write. A 16-bit or 32-bit "word" is stored as the layout says. */
+#define ZEQ_LAYOUT_STORED    0 /* the file's own pixels, as zeq_decode writes them */
+#define ZEQ_LAYOUT_RGB565    1 /* word r<<11 | g<<5 | b, low byte first (framebuffers on little-endian MCUs) */
+#define ZEQ_LAYOUT_RGB565_BE 2 /* the same word, high byte first (most SPI and 8080-bus panels) */
+#define ZEQ_LAYOUT_BGR565_BE 3 /* word b<<11 | g<<5 | r, high byte first: the stored RGB565 word byte-swapped (panels set to BGR order) */
+#define ZEQ_LAYOUT_RGB888    4 /* bytes R, G, B */
+#define ZEQ_LAYOUT_ARGB8888  5 /* word a<<24 | r<<16 | g<<8 | b, low byte first */
+
+typedef struct zeq_output {
+  uint32_t layout;            /* ZEQ_LAYOUT_... */
+  uint32_t background;        /* 0xRRGGBB under pixels with alpha, for layouts without alpha */
+  int blend_onto_destination; /* nonzero: blend over the pixels already in the buffer (in `layout`) instead of `background` */
+} zeq_output;
+
+/* Bytes per pixel of `layout` for a file with this header (for STORED, the file's own); 0 for an unknown layout. */
+size_t zeq_layout_bytes_per_pixel(const zeq_info *info, uint32_t layout);
+/* The workspace the _to calls need: for a stream, zeq_workspace_size(info, 1); for a whole decode, zeq_workspace_size(info, 0) when the layout is
+   STORED or at least as wide as the file's pixels (they are inflated into the buffer and converted in place), else zeq_workspace_size(info, 1)
+   (narrower pixels cannot be inflated in place, so the stream's window is needed); in each case at most one row of the file's pixels more
+   when blending onto the destination. */
+/* In detail: the row is added only for a file with alpha, and then a whole
+   decode streams too, as the destination leaves no room to inflate in place:
+   zeq_workspace_size(info, 1) and the row. 0 for an output the _to calls
+   refuse. */
+size_t zeq_output_workspace_size(const zeq_info *info, int streaming, const zeq_output *output);
+/* As zeq_decode and zeq_stream_rows, writing `output->layout`; pixels_size / rows hold width x height (row_count) x zeq_layout_bytes_per_pixel. */
+/* An unknown layout, or blend_onto_destination with STORED or ARGB8888, is
+   ZEQ_E_BAD_CALL; a buffer or workspace below the figures above is refused
+   (ZEQ_E_PIXELS_TOO_SMALL, ZEQ_E_WORKSPACE_TOO_SMALL), never overrun. A
+   whole decode that streams gives a stream's verdicts (ZEQ_E_BEYOND_WINDOW
+   included). A stream may mix zeq_stream_rows and zeq_stream_rows_to; when
+   blending onto the destination its workspace must be sized by
+   zeq_output_workspace_size, else the call returns ZEQ_E_WORKSPACE_TOO_SMALL
+   and the stream stays usable. */
+zeq_status zeq_decode_to(const uint8_t *file, size_t size, const zeq_output *output, uint8_t *pixels, size_t pixels_size, void *workspace, size_t workspace_size);
+zeq_status zeq_stream_rows_to(zeq_stream *stream, const zeq_output *output, uint8_t *rows, uint32_t row_count);
 
 #ifdef __cplusplus
 }

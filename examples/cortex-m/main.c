@@ -1,15 +1,19 @@
 /* The loader on a Cortex-M4 (QEMU's mps2-an386 board). Each image compiled
-   in by png2zeq_add_images(... EMBED) is decoded three ways: whole with
-   zeq_decode, and as a stream of 1 and of 7 rows per call through a read
-   function that hands out one byte at a time. Every buffer and workspace
-   starts at an odd address while unaligned accesses fault (startup.c).
-   Over semihosting it reports the loader's workspace and, per decode, a
-   checksum of the pixels and the instructions the loader took (under
-   `-icount shift=0`). Each decode gets only the workspace that the
-   loader's compile-time bounds name for it, and the device checks those
-   bounds against zeq_workspace_size() for every window:
+   in by png2zeq_add_images(... EMBED) is decoded to every output of
+   checksum.h (each layout over a background, and onto a patterned
+   destination) four ways: whole with zeq_decode_to into a word-aligned
+   framebuffer and into one at an odd address, and as a stream of 1 and of 7
+   rows per call through a read function that hands out one byte at a time.
+   The rows and every workspace start at odd addresses while unaligned
+   accesses fault (startup.c). Streams get only the workspace that the
+   loader's compile-time bound names for their window (and one row of the
+   file's pixels when blending onto the destination), and the device checks
+   the bounds against zeq_workspace_size() for every window. Over
+   semihosting it reports the loader's workspace and, per decode, a checksum
+   of the pixels and the instructions the loader took (under
+   `-icount shift=0`):
 
-     panel decode checksum 0x1c2d3e4f instructions 3456789
+     panel rgb565be decode checksum 0x1c2d3e4f instructions 3456789
 
    main returns 0 when every decode succeeded. */
 #include <stddef.h>
@@ -21,9 +25,9 @@
 #include "timing.h"
 #include "zeq_loader.h"
 
-/* The largest image: 320 x 240 pixels of up to 3 bytes (RGBA5658). */
+/* The largest image: 320 x 240 pixels of up to 4 bytes (ARGB8888). */
 enum {
-  MOST_ROW_BYTES = 320 * 3,
+  MOST_ROW_BYTES = 320 * 4,
   FRAME_BYTES = 240 * MOST_ROW_BYTES,
   MOST_ROWS_PER_CALL = 7,
   LARGEST_WINDOW_BITS = 15
@@ -40,7 +44,7 @@ static union {
 } rows;
 static union {
   uint64_t alignment;
-  uint8_t bytes[ZEQ_STREAM_WORKSPACE_BOUND(LARGEST_WINDOW_BITS) + 1];
+  uint8_t bytes[ZEQ_STREAM_WORKSPACE_BOUND(LARGEST_WINDOW_BITS) + MOST_ROW_BYTES + 1];
 } workspace;
 #define AT_ODD_ADDRESS(buffer) ((buffer).bytes + 1)
 #define ODD_SIZE(buffer) (sizeof (buffer).bytes - 1)
@@ -59,13 +63,16 @@ static const struct image images[] = {
     {"panel_w12", zeq_panel_w12, &zeq_panel_w12_size},
 };
 
-/* How an image is decoded: 0 rows per call means zeq_decode. */
+/* How an image is decoded: 0 rows per call means zeq_decode_to, into the
+   framebuffer `frame_offset` bytes from its (word-aligned) start. */
 struct method {
   const char *name;
   uint32_t rows_per_call;
+  uint32_t frame_offset;
 };
 
-static const struct method methods[] = {{"decode", 0}, {"rows1", 1}, {"rows7", 7}};
+static const struct method methods[] = {
+    {"decode", 0, 0}, {"decode-odd", 0, 1}, {"rows1", 1, 0}, {"rows7", 7, 0}};
 
 /* --- report lines -------------------------------------------------------- */
 
@@ -111,25 +118,31 @@ static size_t read_one_byte(void *context, uint8_t *buffer, size_t length) {
   return 1;
 }
 
-/* Decodes `image` whole; adds the loader's ticks to `ticks` and gives the
-   pixels' checksum. */
-static zeq_status decode_whole(const struct image *image, uint64_t *ticks, uint32_t *checksum) {
+/* Decodes `image` whole to `output` over the destination pattern; adds the
+   loader's ticks to `ticks` and gives the pixels' checksum. */
+static zeq_status decode_whole(const struct image *image, const zeq_output *output,
+                               uint32_t frame_offset, uint64_t *ticks, uint32_t *checksum) {
   zeq_info info;
-  const uint32_t start = timing_now();
-  const zeq_status status =
-      zeq_decode(image->bytes, *image->size, AT_ODD_ADDRESS(frame), ODD_SIZE(frame),
-                 AT_ODD_ADDRESS(workspace), ZEQ_DECODE_WORKSPACE_BOUND);
+  uint8_t *pixels = frame.bytes + frame_offset;
+  uint32_t start, length;
+  zeq_status status = zeq_parse_header(image->bytes, *image->size, &info);
+  length = info.width * info.height * (uint32_t)zeq_layout_bytes_per_pixel(&info, output->layout);
+  if (status != ZEQ_OK) return status;
+  destination_fill(pixels, 0, length);
+  start = timing_now();
+  status = zeq_decode_to(image->bytes, *image->size, output, pixels,
+                         sizeof frame.bytes - frame_offset, AT_ODD_ADDRESS(workspace),
+                         ODD_SIZE(workspace));
   *ticks += timing_ticks_since(start);
-  if (status == ZEQ_OK && zeq_parse_header(image->bytes, *image->size, &info) == ZEQ_OK) {
-    *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(frame), info.raw_length);
-  }
+  if (status == ZEQ_OK) *checksum = checksum_add(*checksum, pixels, length);
   return status;
 }
 
-/* Decodes `image` as a stream, `rows_per_call` rows at a time; adds the
-   loader's ticks to `ticks` and gives the pixels' checksum. */
-static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call, uint64_t *ticks,
-                              uint32_t *checksum) {
+/* Decodes `image` to `output` as a stream, `rows_per_call` rows at a time
+   over the destination pattern; adds the loader's ticks to `ticks` and
+   gives the pixels' checksum. */
+static zeq_status decode_rows(const struct image *image, const zeq_output *output,
+                              uint32_t rows_per_call, uint64_t *ticks, uint32_t *checksum) {
   struct cursor cursor;
   zeq_stream *stream;
   zeq_info info;
@@ -140,16 +153,19 @@ static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call,
   status = zeq_parse_header(image->bytes, *image->size, &info);
   if (status != ZEQ_OK) return status;
   status = zeq_stream_open(&stream, read_one_byte, &cursor, AT_ODD_ADDRESS(workspace),
-                           ZEQ_STREAM_WORKSPACE_BOUND(info.window_bits), &info);
+                           ZEQ_STREAM_WORKSPACE_BOUND(info.window_bits) +
+                               (output->blend_onto_destination ? info.width * info.bytes_per_pixel : 0),
+                           &info);
   *ticks += timing_ticks_since(start);
-  row_bytes = info.width * info.bytes_per_pixel;
+  row_bytes = info.width * (uint32_t)zeq_layout_bytes_per_pixel(&info, output->layout);
   if (status == ZEQ_OK && row_bytes * rows_per_call > ODD_SIZE(rows)) {
     return ZEQ_E_BAD_CALL; /* wider than this firmware's row buffer */
   }
   for (row = 0; status == ZEQ_OK && row < info.height; row += count) {
     count = info.height - row < rows_per_call ? info.height - row : rows_per_call;
+    destination_fill(AT_ODD_ADDRESS(rows), row * row_bytes, count * row_bytes);
     start = timing_now();
-    status = zeq_stream_rows(stream, AT_ODD_ADDRESS(rows), count);
+    status = zeq_stream_rows_to(stream, output, AT_ODD_ADDRESS(rows), count);
     *ticks += timing_ticks_since(start);
     if (status == ZEQ_OK) {
       *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(rows), count * row_bytes);
@@ -163,15 +179,19 @@ static zeq_status decode_rows(const struct image *image, uint32_t rows_per_call,
   return status;
 }
 
-/* Decodes `image` with `method` and reports the checksum and instructions.
-   Returns 0 on success, else reports why and returns 1. */
-static int report_decode(const struct image *image, const struct method *method) {
+/* Decodes `image` to `target` with `method` and reports the checksum and
+   instructions. Returns 0 on success, else reports why and returns 1. */
+static int report_decode(const struct image *image, const struct target *target,
+                         const struct method *method) {
   uint64_t ticks = 0;
   uint32_t checksum = CHECKSUM_START;
-  const zeq_status status = method->rows_per_call == 0
-                                ? decode_whole(image, &ticks, &checksum)
-                                : decode_rows(image, method->rows_per_call, &ticks, &checksum);
+  const zeq_status status =
+      method->rows_per_call == 0
+          ? decode_whole(image, &target->output, method->frame_offset, &ticks, &checksum)
+          : decode_rows(image, &target->output, method->rows_per_call, &ticks, &checksum);
   put_text(image->name);
+  put_text(" ");
+  put_text(target->name);
   put_text(" ");
   put_text(method->name);
   if (status != ZEQ_OK) {
@@ -217,13 +237,15 @@ static int report_workspace(void) {
 }
 
 int main(void) {
-  size_t i, j;
+  size_t i, j, k;
   int failures = 0;
   timing_start();
   failures += report_workspace();
   for (i = 0; i < sizeof images / sizeof images[0]; ++i) {
-    for (j = 0; j < sizeof methods / sizeof methods[0]; ++j) {
-      failures += report_decode(&images[i], &methods[j]);
+    for (j = 0; j < TARGET_COUNT; ++j) {
+      for (k = 0; k < sizeof methods / sizeof methods[0]; ++k) {
+        failures += report_decode(&images[i], &targets[j], &methods[k]);
+      }
     }
   }
   put_text(failures == 0 ? "all decodes passed" : "some decodes failed");

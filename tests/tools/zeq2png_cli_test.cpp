@@ -157,7 +157,10 @@ TEST(Zeq2PngProcess, InfoPrintsTheHeaderAndVerdictAndWritesNoPng) {
                             "Compression ratio  none\n"
                             "Verdict            valid\n"
                             "Window size        none needed, pixels stored raw\n"
-                            + DecodeRamLines(png2zeq::testing::ReadFile(dir.File("two.zeq")), 4, 4));
+                            + DecodeRamLines(png2zeq::testing::ReadFile(dir.File("two.zeq")), 4, 4) +
+                            "First pixels rgb565    00 F8 1F 00\n"
+                            "First pixels rgb565be  F8 00 00 1F\n"
+                            "First pixels bgr565be  00 1F F8 00\n");
   EXPECT_FALSE(FileExists(dir.File("two.preview.png")));
 }
 
@@ -180,7 +183,9 @@ TEST(Zeq2PngProcess, InfoShowsTheCompressionRatio) {
             std::string::npos);
   EXPECT_TRUE(run.output.ends_with(
       "Window size        32768 bytes, zlib header CINFO 7\n" +
-      DecodeRamLines(file, 4096, 64)))
+      DecodeRamLines(file, 4096, 64) + "First pixels rgb565    10 84 10 84 10 84 10 84\n" +
+      "First pixels rgb565be  84 10 84 10 84 10 84 10\n" +
+      "First pixels bgr565be  84 10 84 10 84 10 84 10\n"))
       << run.output;
 }
 
@@ -251,6 +256,13 @@ TEST(Zeq2PngProcess, InformationRequestsAndCommandLineErrors) {
   EXPECT_EQ(noValue.exitStatus, 1);
   EXPECT_EQ(noValue.output, "Parameter -compare invalid.\n" +
                                 FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
+  // Neither a layout nor a colour.
+  for (const std::string& option : {std::string("-panel"), std::string("-background")}) {
+    const auto bad = RunZeq2PngProcess({option, "rgb666", "a.zeq"});
+    EXPECT_EQ(bad.exitStatus, 1);
+    EXPECT_EQ(bad.output, "Parameter " + option + " invalid.\n" +
+                              FailureLines(ZeqResult::InvalidParameters, "(no input file)"));
+  }
 
   // "/info" last spells an option, so no input path is left.
   const auto optionLast = RunZeq2PngProcess({"/info"});

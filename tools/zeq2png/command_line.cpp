@@ -4,11 +4,12 @@
 
 #include "common/options.h"
 #include "common/version.h"
+#include "zeq2png/panel.h"
 
 namespace zeq2png {
 namespace {
 
-enum class OptionKind { Output, Info, Compare, Help, Codes, Verbose };
+enum class OptionKind { Output, Info, Compare, Help, Codes, Verbose, Panel, Background };
 
 struct OptionEntry {
   const char* name;
@@ -23,7 +24,8 @@ constexpr OptionEntry kOptions[] = {
     {"h", OptionKind::Help, false},        {"?", OptionKind::Help, false},
     {"help", OptionKind::Help, false},     {"c", OptionKind::Codes, false},
     {"codes", OptionKind::Codes, false},   {"v", OptionKind::Verbose, false},
-    {"verbose", OptionKind::Verbose, false},
+    {"verbose", OptionKind::Verbose, false}, {"panel", OptionKind::Panel, true},
+    {"background", OptionKind::Background, true},
 };
 
 }  // namespace
@@ -32,6 +34,9 @@ ZeqResult ParseZeq2PngCommandLine(int argc, char** argv, Zeq2PngOptions* options
   options->inputPath = nullptr;
   options->outputPath = nullptr;
   options->comparePath = nullptr;
+  options->panel = nullptr;
+  options->hasBackground = false;
+  options->background = 0;
   options->info = false;
   options->verbose = false;
   options->answeredInformationRequest = false;
@@ -65,6 +70,20 @@ ZeqResult ParseZeq2PngCommandLine(int argc, char** argv, Zeq2PngOptions* options
         break;
       case OptionKind::Compare:
         options->comparePath = value;
+        break;
+      case OptionKind::Panel:
+        options->panel = FindPanelLayout(value);
+        if (options->panel == nullptr) {
+          std::printf("Parameter %s invalid.\n", argument);
+          return ZeqResult::InvalidParameters;
+        }
+        break;
+      case OptionKind::Background:
+        options->hasBackground = ParseBackgroundColour(value, &options->background);
+        if (!options->hasBackground) {
+          std::printf("Parameter %s invalid.\n", argument);
+          return ZeqResult::InvalidParameters;
+        }
         break;
       case OptionKind::Info:
         options->info = true;

@@ -7,12 +7,19 @@
 
 namespace zeq2png {
 
+struct PanelLayout;
+
 struct Zeq2PngOptions {
   const char* programPath = nullptr;
   // These point into the argument vector; absent until given.
   const char* inputPath = nullptr;
   const char* outputPath = nullptr;
   const char* comparePath = nullptr;
+  // -panel: the layout written instead of a PNG; absent until given.
+  const PanelLayout* panel = nullptr;
+  // -background: 0xRRGGBB under pixels with alpha (the preview then opaque).
+  bool hasBackground = false;
+  uint32_t background = 0;
   bool info = false;
   bool verbose = false;
   // Set when -help or -codes was answered: the run ends there with status 0.

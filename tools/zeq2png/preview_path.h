@@ -19,4 +19,11 @@ inline constexpr const char* kPreviewExtension = ".preview.png";
 ZeqResult DerivePreviewPath(const char* inputPath, const char* outputPath,
                             char (&buffer)[png2zeq::kJoinedPathSize], const char** previewPath);
 
+struct PanelLayout;
+
+// As DerivePreviewPath, for the -panel output: the derived name ends in
+// ".<layout name>.bin".
+ZeqResult DerivePanelPath(const char* inputPath, const char* outputPath, const PanelLayout& layout,
+                          char (&buffer)[png2zeq::kJoinedPathSize], const char** panelPath);
+
 }  // namespace zeq2png

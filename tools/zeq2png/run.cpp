@@ -7,6 +7,7 @@
 #include "zeq2png/compare.h"
 #include "zeq2png/decode_memory.h"
 #include "zeq2png/info.h"
+#include "zeq2png/panel.h"
 #include "zeq2png/preview_path.h"
 #include "zeq2png/preview_pixels.h"
 #include "zeq2png/preview_png.h"
@@ -31,6 +32,18 @@ ZeqResult WritePreview(const PreviewImage& preview, const char* previewPath,
                         {options.inputPath, options.comparePath});
 }
 
+// Writes `preview` in the -panel layout to `outputPath`, which must be
+// neither the input file nor the PNG compared with.
+ZeqResult WritePanelFile(const PreviewImage& preview, const char* outputPath,
+                         const Zeq2PngOptions& options) {
+  OwnedBlock pixels;
+  const ZeqResult made = MakePanelPixels(preview, *options.panel, options.background, &pixels);
+  if (made != ZeqResult::OK) return made;
+  if (options.verbose) std::printf("Panel file \"%s\", %zu bytes\n", outputPath, pixels.size);
+  return WriteWholeFile(outputPath, pixels.data, pixels.size,
+                        {options.inputPath, options.comparePath});
+}
+
 // Reads and checks the input, then reports, compares and writes the preview
 // as the options ask. Returns the first failure, or OK.
 ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
@@ -38,7 +51,10 @@ ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
   const char* previewPath = nullptr;
   if (!options.info) {
     const ZeqResult derived =
-        DerivePreviewPath(options.inputPath, options.outputPath, derivedName, &previewPath);
+        options.panel != nullptr
+            ? DerivePanelPath(options.inputPath, options.outputPath, *options.panel, derivedName,
+                              &previewPath)
+            : DerivePreviewPath(options.inputPath, options.outputPath, derivedName, &previewPath);
     if (derived != ZeqResult::OK) return derived;
   }
 
@@ -61,11 +77,17 @@ ZeqResult InspectZeqFile(const Zeq2PngOptions& options) {
   const ZeqResult made = MakePreview(image, &preview);
   if (made != ZeqResult::OK) return made;
   image.pixels.Release();
+  if (options.info) PrintFirstPanelPixels(preview, options.background);
   if (options.comparePath != nullptr) {
     const ZeqResult compared = CompareWithOriginal(options.comparePath, preview);
     if (compared != ZeqResult::OK) return compared;
   }
   if (options.info) return ZeqResult::OK;
+  if (options.panel != nullptr) return WritePanelFile(preview, previewPath, options);
+  if (options.hasBackground) {
+    const ZeqResult flattened = FlattenPreview(options.background, &preview);
+    if (flattened != ZeqResult::OK) return flattened;
+  }
   return WritePreview(preview, previewPath, options);
 }
 
