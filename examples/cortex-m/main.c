@@ -1,9 +1,11 @@
 /* The loader on a Cortex-M4 (QEMU's mps2-an386 board). Each image compiled
    in by png2zeq_add_images(... EMBED) is decoded to every output of
    checksum.h (each layout over a background, and onto a patterned
-   destination) four ways: whole with zeq_decode_to into a word-aligned
-   framebuffer and into one at an odd address, and as a stream of 1 and of 7
-   rows per call through a read function that hands out one byte at a time.
+   destination) four ways: whole with zeq_decode_to (zeq_decode for the
+   stored pixels) into a word-aligned framebuffer and into one at an odd
+   address, and as a stream of 1 and of 7 rows per call (zeq_stream_rows_to,
+   or zeq_stream_rows) through a read function that hands out one byte at a
+   time.
    The rows and every workspace start at odd addresses while unaligned
    accesses fault (startup.c). Streams get only the workspace that the
    loader's compile-time bound names for their window (and one row of the
@@ -130,9 +132,13 @@ static zeq_status decode_whole(const struct image *image, const zeq_output *outp
   if (status != ZEQ_OK) return status;
   destination_fill(pixels, 0, length);
   start = timing_now();
-  status = zeq_decode_to(image->bytes, *image->size, output, pixels,
-                         sizeof frame.bytes - frame_offset, AT_ODD_ADDRESS(workspace),
-                         ODD_SIZE(workspace));
+  /* The file's own pixels through zeq_decode, which zeq_decode_to gives too. */
+  status = output->layout == ZEQ_LAYOUT_STORED
+               ? zeq_decode(image->bytes, *image->size, pixels, sizeof frame.bytes - frame_offset,
+                            AT_ODD_ADDRESS(workspace), ODD_SIZE(workspace))
+               : zeq_decode_to(image->bytes, *image->size, output, pixels,
+                               sizeof frame.bytes - frame_offset, AT_ODD_ADDRESS(workspace),
+                               ODD_SIZE(workspace));
   *ticks += timing_ticks_since(start);
   if (status == ZEQ_OK) *checksum = checksum_add(*checksum, pixels, length);
   return status;
@@ -165,7 +171,9 @@ static zeq_status decode_rows(const struct image *image, const zeq_output *outpu
     count = info.height - row < rows_per_call ? info.height - row : rows_per_call;
     destination_fill(AT_ODD_ADDRESS(rows), row * row_bytes, count * row_bytes);
     start = timing_now();
-    status = zeq_stream_rows_to(stream, output, AT_ODD_ADDRESS(rows), count);
+    status = output->layout == ZEQ_LAYOUT_STORED
+                 ? zeq_stream_rows(stream, AT_ODD_ADDRESS(rows), count)
+                 : zeq_stream_rows_to(stream, output, AT_ODD_ADDRESS(rows), count);
     *ticks += timing_ticks_since(start);
     if (status == ZEQ_OK) {
       *checksum = checksum_add(*checksum, AT_ODD_ADDRESS(rows), count * row_bytes);
