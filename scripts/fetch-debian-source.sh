@@ -14,6 +14,9 @@ cd "$(dirname "$0")/.."
 root=${PNG2ZEQ_DEPS_SRC:-$PWD/build/deps-src}
 mkdir -p "$root"
 root=$(cd "$root" && pwd)
+# Tests that build for several devices fetch at the same time: one at a time.
+exec 9>"$root/.lock"
+flock 9
 
 wanted=()
 for package in "$@"; do
