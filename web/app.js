@@ -48,6 +48,7 @@ window.png2zeq = {
 const $ = (id) => document.getElementById(id);
 const status = $('status');
 ready.then(() => {
+  window.png2zeq.readyAt = performance.now();  // since the page began to load
   status.textContent = 'Ready.';
   document.body.dataset.ready = 'true';
 });
