@@ -182,7 +182,11 @@ async function addFiles(files) {
   status.textContent = `${entries.length} file(s) converted.`;
 }
 
-$('png-input').addEventListener('change', (event) => addFiles(Array.from(event.target.files)));
+$('png-input').addEventListener('change', (event) => {
+  const files = Array.from(event.target.files);
+  event.target.value = '';  // so that picking the same file again converts it again
+  addFiles(files);
+});
 for (const id of ['depth', 'dither', 'uncompressed', 'best', 'window']) {
   $(id).addEventListener('change', async () => {
     for (const entry of entries) await convertEntry(entry);

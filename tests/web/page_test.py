@@ -5,7 +5,7 @@ makes no network request after loading.
 
     /usr/bin/python3 page_test.py DIST_DIR NATIVE_PNG2ZEQ SAMPLE_PNG
 """
-import base64, functools, http.server, itertools, os, struct, subprocess, sys
+import base64, functools, http.server, itertools, os, pathlib, struct, subprocess, sys
 import tempfile, threading, unittest, zlib
 
 from selenium import webdriver
@@ -32,9 +32,9 @@ LAYOUTS = [(0, 1), (0, 2), (0, 4), (0, 8), (0, 16), (2, 8), (2, 16), (3, 1), (3,
 IMAGES = {f'type{t}-depth{d}.png': png(13, 7, t, d) for t, d in LAYOUTS}
 IMAGES.update({'one.png': png(1, 1, 6, 8), 'large.png': png(1024, 768, 2, 8),
                'corrupt.png': png(9, 9, 2, 8)[:60], 'oversize.png': png(1025, 1, 0, 8),
-               'sample.png': open(SAMPLE, 'rb').read()})
+               'sample.png': pathlib.Path(SAMPLE).read_bytes()})
 OPTION_SETS = [dict(zip(('depth', 'dither', 'uncompressed', 'best'), flags))
-               for flags in itertools.product((0, 1), repeat=4)]
+               for flags in itertools.product((0, 565), (0, 1), (0, 1), (0, 1))]
 
 
 @functools.lru_cache(maxsize=None)
@@ -43,12 +43,17 @@ def native(name, option_items):
     options = dict(option_items)
     with tempfile.TemporaryDirectory() as directory:
         source, output = os.path.join(directory, name), os.path.join(directory, 'out.zeq')
-        open(source, 'wb').write(IMAGES[name])
+        pathlib.Path(source).write_bytes(IMAGES[name])
         args = [NATIVE] + (['-depth', '565'] if options.get('depth') else [])
         args += [flag for flag in ('dither', 'uncompressed', 'best') if options.get(flag)]
         args = [a if a in (NATIVE, '-depth', '565') else '-' + a for a in args]
         code = subprocess.run(args + ['-output', output, source], capture_output=True).returncode
-        return code, open(output, 'rb').read() if os.path.exists(output) else None
+        return code, pathlib.Path(output).read_bytes() if os.path.exists(output) else None
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
 
 
 class PageTest(unittest.TestCase):
@@ -64,9 +69,8 @@ class PageTest(unittest.TestCase):
         cls.driver.set_script_timeout(120)
         cls.files = tempfile.TemporaryDirectory()
         for name, data in IMAGES.items():
-            open(os.path.join(cls.files.name, name), 'wb').write(data)
-        handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=DIST)
-        handler.log_message = lambda *args: None
+            pathlib.Path(cls.files.name, name).write_bytes(data)
+        handler = functools.partial(QuietHandler, directory=DIST)
         cls.server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
         threading.Thread(target=cls.server.serve_forever, daemon=True).start()
 
@@ -74,6 +78,7 @@ class PageTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.driver.quit()
         cls.server.shutdown()
+        cls.server.server_close()
         cls.files.cleanup()
 
     def open_page(self, url):
@@ -110,13 +115,14 @@ class PageTest(unittest.TestCase):
             box = self.driver.find_element('id', control)
             if box.is_selected() != bool(options[control]):
                 box.click()
+        before = len(self.driver.find_elements('class name', 'result'))
         paths = '\n'.join(os.path.join(self.files.name, name) for name in names)
         self.driver.find_element('id', 'png-input').send_keys(paths)
         results = self.driver.execute_async_script('''
-            const [count, done] = arguments;
+            const [total, count, done] = arguments;
             const read = async () => {
               const views = document.querySelectorAll('.result');
-              if (views.length < count || [...views].some((v) => !v.querySelector('.progress').hidden
+              if (views.length < total || [...views].some((v) => !v.querySelector('.progress').hidden
                   || v.querySelector('.result-code').textContent === '')) return setTimeout(read, 50);
               done(await Promise.all([...views].slice(-count).map(async (v) => {
                 const link = v.querySelector('.zeq-download');
@@ -126,7 +132,7 @@ class PageTest(unittest.TestCase):
               })));
             };
             read();
-        ''', len(names))
+        ''', before + len(names), len(names))
         for name, (code, download, zeq) in zip(names, results):
             with self.subTest(name=name, options=options):
                 expected_code, expected_zeq = native(name, tuple(sorted(options.items())))
@@ -154,7 +160,7 @@ class PageTest(unittest.TestCase):
         names) is one flat colour."""
         shot = self.driver.get_screenshot_as_png()
         if os.environ.get('PNG2ZEQ_SCREENSHOT'):
-            open(os.environ['PNG2ZEQ_SCREENSHOT'], 'wb').write(shot)
+            pathlib.Path(os.environ['PNG2ZEQ_SCREENSHOT']).write_bytes(shot)
         at, idat = 8, b''
         while at < len(shot):
             length, kind = struct.unpack('>I4s', shot[at:at + 8])
