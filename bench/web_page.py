@@ -72,7 +72,7 @@ with tempfile.TemporaryDirectory() as scratch:
 if screenshot:
     driver.get(page)
     driver.execute_async_script('window.png2zeq.ready.then(arguments[0])')
-    driver.find_element('id', 'png-input').send_keys('\n'.join(photos))
+    driver.find_element('id', 'png-input').send_keys('\n'.join(os.path.abspath(p) for p in photos))
     driver.execute_async_script('''
         const done = arguments[0];
         const wait = () => document.querySelectorAll('.result-code:not(:empty)').length >= 2
