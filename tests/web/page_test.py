@@ -12,8 +12,11 @@ DIST, NATIVE, SAMPLE = sys.argv[1:4]
 for needed in (os.path.join(DIST, 'index.html'), '/usr/bin/chromium', '/usr/bin/chromedriver'):
     if not os.path.exists(needed):
         sys.exit(print(f'Skipped: no {needed} (scripts/build-web.sh installs and builds it)'))
-from selenium import webdriver  # noqa: E402 (after the check, which needs no browser)
-from selenium.webdriver.chrome.service import Service  # noqa: E402
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+except ImportError:
+    sys.exit(print('Skipped: no python3-selenium'))
 
 
 def png(width, height, colour_type, depth):
