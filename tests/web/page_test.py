@@ -106,6 +106,7 @@ class PageTest(unittest.TestCase):
                 };
                 read();''', before + len(names), len(names))
             cases += [(name, options, True) for name in names]
+        self.assertEqual(len(got), len(cases))
         for (name, options, via_input), (code, zeq, download) in zip(cases, got):
             expected_code, expected_zeq = native(name, options)
             self.assertEqual((code, base64.b64decode(zeq) if zeq else None, download), (expected_code, expected_zeq,
