@@ -19,6 +19,11 @@ fi
 if [ "${PNG2ZEQ_WITH_WINDOWS:-0}" = 1 ]; then
   packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest make)
 fi
+# The page and the Node programs built with Emscripten (scripts/build-web.sh)
+# and their test in headless Chromium.
+if [ "${PNG2ZEQ_WITH_WEB:-0}" = 1 ]; then
+  packages+=(emscripten nodejs chromium chromium-driver python3-selenium)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -48,7 +48,7 @@ TEST(CliBanner, HasTheFixedTitleThenACreditAndAWebAddressLine) {
 
 TEST(CliProcess, WithoutArgumentsPrintsUsageAndExits2) {
   const ProcessResult result = RunInEmptyDirectory({});
-  EXPECT_EQ(result.output, Usage(PNG2ZEQ_EXECUTABLE));
+  EXPECT_EQ(result.output, Usage(ToolUnderTest("PNG2ZEQ_TEST_PNG2ZEQ", PNG2ZEQ_EXECUTABLE)));
   EXPECT_EQ(result.exitStatus, 2);
 }
 
@@ -64,7 +64,7 @@ TEST(CliProcess, EveryHelpFormPrintsUsageAndExits0) {
   for (const Args& arguments : cases) {
     SCOPED_TRACE(Describe(arguments));
     const ProcessResult result = RunInEmptyDirectory(arguments);
-    EXPECT_EQ(result.output, Usage(PNG2ZEQ_EXECUTABLE));
+    EXPECT_EQ(result.output, Usage(ToolUnderTest("PNG2ZEQ_TEST_PNG2ZEQ", PNG2ZEQ_EXECUTABLE)));
     EXPECT_EQ(result.exitStatus, 0);
   }
 }

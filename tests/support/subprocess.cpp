@@ -55,7 +55,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     close(outPipe[0]);
     close(errPipe[0]);
     if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(127);
-    execv(program.c_str(), argv.data());
+    execvp(program.c_str(), argv.data());
     _exit(127);
   }
   close(outPipe[1]);
@@ -69,7 +69,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 ProcessResult RunConverterProcess(const std::vector<std::string>& arguments,
                                   const std::string& workingDirectory) {
-  return RunProcess(PNG2ZEQ_EXECUTABLE, arguments, workingDirectory);
+  return RunProcess(ToolUnderTest("PNG2ZEQ_TEST_PNG2ZEQ", PNG2ZEQ_EXECUTABLE), arguments,
+                    workingDirectory);
 }
 
 }  // namespace png2zeq::testing

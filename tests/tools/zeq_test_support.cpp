@@ -62,7 +62,8 @@ DecodedPng DecodeWithConverterReader(const std::string& path) {
 
 ProcessResult RunZeq2PngProcess(const std::vector<std::string>& arguments,
                                 const std::string& workingDirectory) {
-  return RunProcess(ZEQ2PNG_EXECUTABLE, arguments, workingDirectory);
+  return RunProcess(ToolUnderTest("PNG2ZEQ_TEST_ZEQ2PNG", ZEQ2PNG_EXECUTABLE), arguments,
+                    workingDirectory);
 }
 
 bool FileExists(const std::string& path) {

@@ -1,0 +1,82 @@
+"""The page against the native converter: for each photograph and option
+set, the median wall time of a conversion through window.png2zeq.convert in
+headless Chromium (the Worker's round trip included) and of a native run;
+then the page's load-to-ready time from file:// and the bytes it serves.
+Not a test: it asserts nothing.
+
+    /usr/bin/python3 bench/web_page.py DIST_DIR NATIVE_PNG2ZEQ PHOTO.png... [--screenshot OUT.png]
+"""
+import base64, os, statistics, subprocess, sys, tempfile, time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+
+args = sys.argv[1:]
+screenshot = None
+if '--screenshot' in args:
+    screenshot = args[args.index('--screenshot') + 1]
+    del args[args.index('--screenshot'):args.index('--screenshot') + 2]
+dist, native, photos = args[0], args[1], args[2:]
+OPTION_SETS = {'': {}, '-depth 565 -dither': {'depth': 565, 'dither': True}, '-best': {'best': True}}
+REPEAT = 5
+
+options = webdriver.ChromeOptions()
+for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=1280,900'):
+    options.add_argument(argument)
+options.binary_location = '/usr/bin/chromium'
+driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+driver.set_script_timeout(300)
+page = 'file://' + os.path.abspath(os.path.join(dist, 'index.html'))
+
+ready_times = []
+for _ in range(REPEAT):
+    driver.get(page)
+    ready_times.append(driver.execute_async_script(
+        'window.png2zeq.ready.then(() => arguments[0](window.png2zeq.readyAt))'))
+print(f'load to ready (file://): median {statistics.median(ready_times):.0f} ms of {REPEAT}')
+
+served = {name: os.path.getsize(os.path.join(dist, name))
+          for name in ('index.html', 'app.js', 'style.css', 'png2zeq-engine.js')}
+print('served: ' + ', '.join(f'{n} {s}' for n, s in served.items())
+      + f'; total {sum(served.values())} bytes ({sum(served.values()) / 1048576:.2f} MiB)')
+
+print(f'{"photograph":32} {"options":20} {"page ms":>8} {"native ms":>9} {"ratio":>6}')
+with tempfile.TemporaryDirectory() as scratch:
+    for photo in photos:
+        data = base64.b64encode(open(photo, 'rb').read()).decode()
+        for label, option_set in OPTION_SETS.items():
+            page_ms = driver.execute_async_script('''
+                const [data, options, repeat, done] = arguments;
+                const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+                (async () => {
+                  const times = [];
+                  for (let i = 0; i < repeat; ++i) {
+                    const start = performance.now();
+                    await window.png2zeq.convert(bytes, options);
+                    times.push(performance.now() - start);
+                  }
+                  times.sort((a, b) => a - b);
+                  done(times[Math.floor(repeat / 2)]);
+                })();
+            ''', data, option_set, REPEAT)
+            native_times = []
+            for _ in range(REPEAT):
+                start = time.perf_counter()
+                subprocess.run([native] + label.split() + ['-output', os.path.join(scratch, 'o.zeq'), photo],
+                               check=True)
+                native_times.append((time.perf_counter() - start) * 1000)
+            native_ms = statistics.median(native_times)
+            print(f'{os.path.basename(photo):32} {label or "(none)":20} {page_ms:8.0f} {native_ms:9.0f} '
+                  f'{page_ms / native_ms:6.2f}')
+
+if screenshot:
+    driver.get(page)
+    driver.execute_async_script('window.png2zeq.ready.then(arguments[0])')
+    driver.find_element('id', 'png-input').send_keys('\n'.join(os.path.abspath(p) for p in photos))
+    driver.execute_async_script('''
+        const done = arguments[0];
+        const wait = () => document.querySelectorAll('.result-code:not(:empty)').length >= 2
+          ? done() : setTimeout(wait, 100);
+        wait();''')
+    driver.save_screenshot(screenshot)
+driver.quit()
