@@ -58,8 +58,7 @@ static uint32_t load32(const uint8_t *bytes) {
          (uint32_t)bytes[3] << 24;
 }
 
-/* Bytes per pixel of a ZEQ pixel format, 0 for a code no ZEQ file carries. */
-static uint32_t bytes_per_pixel(uint32_t format) {
+size_t zeq_bytes_per_pixel(uint32_t format) {
   switch (format) {
     case ZEQ_FORMAT_GREY8: return 1;
     case ZEQ_FORMAT_GREYA88: return 2;
@@ -157,7 +156,7 @@ static zeq_status check_fields(const uint8_t *header, zeq_info *info) {
   info->height = load32(header + 12);
   info->raw_length = load32(header + 16);
   info->compressed_length = load32(header + 20);
-  info->bytes_per_pixel = bytes_per_pixel(info->pixel_format);
+  info->bytes_per_pixel = (uint32_t)zeq_bytes_per_pixel(info->pixel_format);
   if (info->bytes_per_pixel == 0) return ZEQ_E_UNKNOWN_PIXEL_FORMAT;
   if (info->width == 0 || info->width > ZEQ_MAX_WIDTH) return ZEQ_E_WIDTH_OUT_OF_RANGE;
   if (info->height == 0 || info->height > ZEQ_MAX_HEIGHT) return ZEQ_E_HEIGHT_OUT_OF_RANGE;

@@ -15,34 +15,20 @@
 
 namespace png2zeq {
 
-// The facts are the device loader's header's own (zeq_loader.h), written
-// there once.
-inline constexpr uint32_t kZeqMagic = ZEQ_MAGIC;
-inline constexpr size_t kZeqHeaderSize = ZEQ_HEADER_SIZE;
-
-// The largest image the converter admits; a header outside these bounds
-// cannot have come from it.
-inline constexpr uint32_t kMaxImageWidth = ZEQ_MAX_WIDTH;
-inline constexpr uint32_t kMaxImageHeight = ZEQ_MAX_HEIGHT;
-
-inline constexpr uint32_t kFormatGrey8 = ZEQ_FORMAT_GREY8;
-inline constexpr uint32_t kFormatGreyAlpha88 = ZEQ_FORMAT_GREYA88;
-inline constexpr uint32_t kFormatRgb888 = ZEQ_FORMAT_RGB888;
-inline constexpr uint32_t kFormatRgba8888 = ZEQ_FORMAT_RGBA8888;
-inline constexpr uint32_t kFormatRgb565 = ZEQ_FORMAT_RGB565;
-inline constexpr uint32_t kFormatRgba5658 = ZEQ_FORMAT_RGBA5658;
+// The format's facts (magic, header size, limits, format codes, bytes per
+// pixel) are the device loader's header's own macros and functions
+// (zeq_loader.h); this header adds what the tools alone need.
 
 struct ZeqFormatInfo {
   uint32_t code;
-  uint32_t bytesPerPixel;
   const char* name;
 };
 
-// Every format a ZEQ file may carry, with the bytes one pixel takes.
+// Every format a ZEQ file may carry, with its name in messages.
 inline constexpr ZeqFormatInfo kZeqFormats[] = {
-    {kFormatGrey8, 1, "GREY8"},         {kFormatGreyAlpha88, 2, "GREYA88"},
-    {kFormatRgb888, 3, "RGB888"},       {kFormatRgba8888, 4, "RGBA8888"},
-    {kFormatRgb565, 2, "RGB565"},       {kFormatRgba5658, 3, "RGBA5658"},
+    {ZEQ_FORMAT_GREY8, "GREY8"},       {ZEQ_FORMAT_GREYA88, "GREYA88"},
+    {ZEQ_FORMAT_RGB888, "RGB888"},     {ZEQ_FORMAT_RGBA8888, "RGBA8888"},
+    {ZEQ_FORMAT_RGB565, "RGB565"},     {ZEQ_FORMAT_RGBA5658, "RGBA5658"},
 };
 
 // Looks up a format code; returns nullptr for a code no ZEQ file carries.
@@ -76,7 +62,7 @@ inline uint32_t LoadLittleEndian32(const uint8_t* in) {
 }
 
 // Serialises the header into the 24 bytes it occupies on disk.
-inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[kZeqHeaderSize]) {
+inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[ZEQ_HEADER_SIZE]) {
   StoreLittleEndian32(out + 0, header.magic);
   StoreLittleEndian32(out + 4, header.pixelFormat);
   StoreLittleEndian32(out + 8, header.width);
@@ -86,7 +72,7 @@ inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[kZeqHeaderSi
 }
 
 // Reads the 24 header bytes back; checks nothing.
-inline OutputHeader DecodeZeqHeader(const uint8_t in[kZeqHeaderSize]) {
+inline OutputHeader DecodeZeqHeader(const uint8_t in[ZEQ_HEADER_SIZE]) {
   return OutputHeader{LoadLittleEndian32(in + 0),  LoadLittleEndian32(in + 4),
                       LoadLittleEndian32(in + 8),  LoadLittleEndian32(in + 12),
                       LoadLittleEndian32(in + 16), LoadLittleEndian32(in + 20)};
