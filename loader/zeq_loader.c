@@ -27,6 +27,10 @@
 #include <stdint.h>
 #include <string.h>
 
+/* A format fact as the text the header writes it with, for the messages. */
+#define FACT_TEXT(fact) FACT_TEXT_OF(fact)
+#define FACT_TEXT_OF(text) #text
+
 enum {
   ZLIB_HEADER_SIZE = ZEQ_PROBE_SIZE - ZEQ_HEADER_SIZE,
   LARGEST_WINDOW_BITS = 15,
@@ -579,10 +583,13 @@ const char *zeq_status_text(zeq_status status) {
     case ZEQ_E_HEADER_TRUNCATED: return "The file ends inside its header.";
     case ZEQ_E_BAD_MAGIC: return "The file does not start with the ZEQ magic 5E 0B 5E 0B.";
     case ZEQ_E_UNKNOWN_PIXEL_FORMAT: return "The pixel format code is not a ZEQ format.";
-    case ZEQ_E_WIDTH_OUT_OF_RANGE: return "The width is not within 1 to 1024.";
-    case ZEQ_E_HEIGHT_OUT_OF_RANGE: return "The height is not within 1 to 768.";
+    case ZEQ_E_WIDTH_OUT_OF_RANGE:
+      return "The width is not within 1 to " FACT_TEXT(ZEQ_MAX_WIDTH) ".";
+    case ZEQ_E_HEIGHT_OUT_OF_RANGE:
+      return "The height is not within 1 to " FACT_TEXT(ZEQ_MAX_HEIGHT) ".";
     case ZEQ_E_RAW_LENGTH_MISMATCH: return "rawLength is not width x height x bytes per pixel.";
-    case ZEQ_E_FILE_SIZE_MISMATCH: return "The file size is not 24 + the data length.";
+    case ZEQ_E_FILE_SIZE_MISMATCH:
+      return "The file size is not " FACT_TEXT(ZEQ_HEADER_SIZE) " + the data length.";
     case ZEQ_E_STREAM_CORRUPT: return "The compressed block is not a valid zlib stream.";
     case ZEQ_E_STREAM_TRUNCATED: return "The compressed block ends before its zlib stream.";
     case ZEQ_E_CHECKSUM_MISMATCH: return "The zlib stream's Adler-32 does not match.";

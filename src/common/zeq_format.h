@@ -1,7 +1,8 @@
 #pragma once
-// The ZEQ file format: a 24-byte little-endian header followed by the pixel
-// block, raw or as one zlib stream. The converter's writer and the inspection
-// tool's reader both take their format knowledge from here.
+// The ZEQ file format as the tools use it: a header of little-endian fields
+// followed by the pixel block, raw or as one zlib stream. The converter's
+// writer and the inspection tool's reader take their format knowledge from
+// here and from the loader's header it includes.
 
 #include <zeq_loader.h>
 
@@ -14,6 +15,45 @@
 #define PNG2ZEQ_FACT_TEXT_OF(text) #text
 
 namespace png2zeq {
+
+// A text joined at compile time from string literals and other texts, for
+// messages that quote a format fact not written as a literal.
+template <size_t... N>
+struct JoinedText {
+  char chars[(N + ...) - sizeof...(N) + 1];
+};
+
+// `parts` (each NUL-terminated) one after the other, as one text.
+template <size_t... N>
+constexpr JoinedText<N...> JoinTexts(const char (&... parts)[N]) {
+  JoinedText<N...> joined{};
+  size_t at = 0;
+  const auto append = [&](const char* part, size_t size) {
+    for (size_t i = 0; i + 1 < size; ++i) joined.chars[at++] = part[i];
+  };
+  (append(parts, N), ...);
+  joined.chars[at] = '\0';
+  return joined;
+}
+
+// The magic's four bytes as they stand on disk, in hexadecimal with a space
+// between them ("5E 0B 5E 0B").
+struct MagicBytesText {
+  char chars[4 * 3];
+};
+
+constexpr MagicBytesText MagicBytes() {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  MagicBytesText text{};
+  for (uint32_t index = 0; index < 4; ++index) {
+    const uint32_t byte = (uint32_t{ZEQ_MAGIC} >> (8 * index)) & 0xFF;
+    text.chars[3 * index] = kDigits[byte >> 4];
+    text.chars[3 * index + 1] = kDigits[byte & 0xF];
+    text.chars[3 * index + 2] = index < 3 ? ' ' : '\0';
+  }
+  return text;
+}
+inline constexpr MagicBytesText kMagicBytes = MagicBytes();
 
 // The format's facts (magic, header size, limits, format codes, bytes per
 // pixel) are the device loader's header's own macros and functions
