@@ -45,8 +45,8 @@ struct MagicBytesText {
 constexpr MagicBytesText MagicBytes() {
   constexpr char kDigits[] = "0123456789ABCDEF";
   MagicBytesText text{};
-  for (uint32_t index = 0; index < 4; ++index) {
-    const uint32_t byte = (uint32_t{ZEQ_MAGIC} >> (8 * index)) & 0xFF;
+  for (size_t index = 0; index < 4; ++index) {
+    const uint32_t byte = (uint32_t{ZEQ_MAGIC} >> (8 * index)) & 0xFFu;
     text.chars[3 * index] = kDigits[byte >> 4];
     text.chars[3 * index + 1] = kDigits[byte & 0xF];
     text.chars[3 * index + 2] = index < 3 ? ' ' : '\0';
