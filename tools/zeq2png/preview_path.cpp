@@ -1,6 +1,6 @@
 #include "zeq2png/preview_path.h"
 
-#include "common/sibling_path.h"
+#include "common/path_parts.h"
 
 namespace zeq2png {
 
