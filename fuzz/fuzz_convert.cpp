@@ -148,13 +148,13 @@ std::vector<std::string> BuildArguments(const ConversionOptions& options,
 }
 
 bool IsNativeFormat(uint32_t format) {
-  return format == png2zeq::kFormatGrey8 || format == png2zeq::kFormatGreyAlpha88 ||
-         format == png2zeq::kFormatRgb888 || format == png2zeq::kFormatRgba8888;
+  return format == ZEQ_FORMAT_GREY8 || format == ZEQ_FORMAT_GREYA88 ||
+         format == ZEQ_FORMAT_RGB888 || format == ZEQ_FORMAT_RGBA8888;
 }
 
 bool IsReducedFormat(uint32_t format) {
-  return format == png2zeq::kFormatGrey8 || format == png2zeq::kFormatGreyAlpha88 ||
-         format == png2zeq::kFormatRgb565 || format == png2zeq::kFormatRgba5658;
+  return format == ZEQ_FORMAT_GREY8 || format == ZEQ_FORMAT_GREYA88 ||
+         format == ZEQ_FORMAT_RGB565 || format == ZEQ_FORMAT_RGBA5658;
 }
 
 // The largest stream one deflate call may produce for `length` bytes.
@@ -186,22 +186,22 @@ void CheckInflatesTo(const uint8_t* data, uint32_t length, uint32_t rawLength) {
 void CheckOutputFile(const std::string& path, const ConversionOptions& options) {
   std::vector<uint8_t> file;
   Check(ReadWholeFile(path, file), "successful run left no output file");
-  Check(file.size() >= png2zeq::kZeqHeaderSize, "output shorter than the header");
+  Check(file.size() >= ZEQ_HEADER_SIZE, "output shorter than the header");
   const png2zeq::OutputHeader header = png2zeq::DecodeZeqHeader(file.data());
-  Check(header.magic == png2zeq::kZeqMagic, "bad magic");
+  Check(header.magic == ZEQ_MAGIC, "bad magic");
   const png2zeq::ZeqFormatInfo* format = png2zeq::FindZeqFormat(header.pixelFormat);
   Check(format != nullptr, "unknown pixel format");
   Check(options.depth.reduces ? IsReducedFormat(header.pixelFormat)
                               : IsNativeFormat(header.pixelFormat),
         "pixel format does not match -depth");
-  Check(header.width >= 1 && header.width <= png2zeq::kMaxImageWidth, "width out of range");
-  Check(header.height >= 1 && header.height <= png2zeq::kMaxImageHeight, "height out of range");
+  Check(header.width >= 1 && header.width <= ZEQ_MAX_WIDTH, "width out of range");
+  Check(header.height >= 1 && header.height <= ZEQ_MAX_HEIGHT, "height out of range");
   const uint64_t rawLength =
-      static_cast<uint64_t>(header.width) * header.height * format->bytesPerPixel;
+      static_cast<uint64_t>(header.width) * header.height * zeq_bytes_per_pixel(format->code);
   Check(header.rawLength == rawLength, "rawLength is not width x height x bytes per pixel");
 
-  const size_t dataSize = file.size() - png2zeq::kZeqHeaderSize;
-  const uint8_t* data = file.data() + png2zeq::kZeqHeaderSize;
+  const size_t dataSize = file.size() - ZEQ_HEADER_SIZE;
+  const uint8_t* data = file.data() + ZEQ_HEADER_SIZE;
   if (options.uncompressed) {
     Check(header.compressedLength == 0, "compressedLength set with -uncompressed");
     Check(dataSize == header.rawLength, "file size is not 24 + rawLength");

@@ -15,6 +15,7 @@
 
 #include "zeq2png/panel.h"
 #include "zeq2png/preview_pixels.h"
+#include "zeq2png/loader_verdicts.h"
 #include "zeq2png/zeq_reader.h"
 #include "zeq_loader.h"
 
@@ -32,12 +33,8 @@ using Bytes = std::vector<uint8_t>;
 // zeq2png's code for a loader status about the file; OutOfMemory (which the
 // reader never gives here) for a status the reader has no counterpart of.
 ZeqResult AsReaderResult(zeq_status status) {
-  if (status == ZEQ_OK) return ZeqResult::OK;
-  // The loader numbers its file verdicts in zeq2png's check order.
-  if (status <= ZEQ_E_FILE_EMPTY && status >= ZEQ_E_TRAILING_BYTES) {
-    return static_cast<ZeqResult>(static_cast<int>(ZeqResult::ZEQFileEmpty) - 1 - status);
-  }
-  return ZeqResult::OutOfMemory;
+  const zeq2png::LoaderVerdict* verdict = zeq2png::FindLoaderVerdict(status);
+  return verdict != nullptr ? verdict->result : ZeqResult::OutOfMemory;
 }
 
 // The next value of a small generator seeded from the input.

@@ -32,19 +32,19 @@ void Check(bool condition, const char* what) {
 // all of them pass.
 ZeqResult ExpectedHeaderVerdict(const uint8_t* data, size_t size) {
   if (size == 0) return ZeqResult::ZEQFileEmpty;
-  if (size < png2zeq::kZeqHeaderSize) return ZeqResult::ZEQHeaderTruncated;
+  if (size < ZEQ_HEADER_SIZE) return ZeqResult::ZEQHeaderTruncated;
   const png2zeq::OutputHeader header = png2zeq::DecodeZeqHeader(data);
-  if (header.magic != png2zeq::kZeqMagic) return ZeqResult::ZEQBadMagic;
+  if (header.magic != ZEQ_MAGIC) return ZeqResult::ZEQBadMagic;
   const png2zeq::ZeqFormatInfo* format = png2zeq::FindZeqFormat(header.pixelFormat);
   if (format == nullptr) return ZeqResult::ZEQUnknownPixelFormat;
   if (header.width < 1 || header.width > ZEQ_MAX_WIDTH) return ZeqResult::ZEQWidthOutOfRange;
   if (header.height < 1 || header.height > ZEQ_MAX_HEIGHT) return ZeqResult::ZEQHeightOutOfRange;
-  if (uint64_t{header.rawLength} != uint64_t{header.width} * header.height * format->bytesPerPixel) {
+  if (uint64_t{header.rawLength} != uint64_t{header.width} * header.height * zeq_bytes_per_pixel(format->code)) {
     return ZeqResult::ZEQRawLengthMismatch;
   }
   const uint64_t dataLength =
       header.compressedLength != 0 ? header.compressedLength : header.rawLength;
-  if (size - png2zeq::kZeqHeaderSize != dataLength) return ZeqResult::ZEQFileSizeMismatch;
+  if (size - ZEQ_HEADER_SIZE != dataLength) return ZeqResult::ZEQFileSizeMismatch;
   return ZeqResult::OK;
 }
 
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ZeqResult result = zeq2png::ParseZeq(size != 0 ? data : nullptr, size, &image);
   const ZeqResult headerVerdict = ExpectedHeaderVerdict(data, size);
 
-  Check(image.hasHeader == (size >= png2zeq::kZeqHeaderSize), "hasHeader wrong");
+  Check(image.hasHeader == (size >= ZEQ_HEADER_SIZE), "hasHeader wrong");
   if (headerVerdict != ZeqResult::OK) {
     Check(result == headerVerdict, "header verdict differs");
     Check(image.pixels.data == nullptr, "pixels kept after a failed check");
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const png2zeq::OutputHeader header = png2zeq::DecodeZeqHeader(data);
   Check(image.format != nullptr && image.format->code == header.pixelFormat, "format row wrong");
-  const uint8_t* block = data + png2zeq::kZeqHeaderSize;
+  const uint8_t* block = data + ZEQ_HEADER_SIZE;
 
   if (header.compressedLength == 0) {
     Check(result == ZeqResult::OK, "valid raw file refused");

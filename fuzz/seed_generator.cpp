@@ -116,13 +116,13 @@ Bytes MakeZeqFile(uint32_t format, uint32_t bytesPerPixel, uint32_t width, uint3
   Bytes pixels(static_cast<size_t>(width) * height * bytesPerPixel);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 13 + 5);
   Bytes data = compressed ? png2zeq::testing::Deflate(pixels) : pixels;
-  png2zeq::OutputHeader header{png2zeq::kZeqMagic,
+  png2zeq::OutputHeader header{ZEQ_MAGIC,
                                format,
                                width,
                                height,
                                static_cast<uint32_t>(pixels.size()),
                                compressed ? static_cast<uint32_t>(data.size()) : 0};
-  Bytes file(png2zeq::kZeqHeaderSize);
+  Bytes file(ZEQ_HEADER_SIZE);
   png2zeq::EncodeZeqHeader(header, file.data());
   file.insert(file.end(), data.begin(), data.end());
   return file;
@@ -143,8 +143,8 @@ Bytes MakeSmallWindowZeqFile() {
   deflate(&deflater, Z_FINISH);
   stream.resize(deflater.total_out);
   deflateEnd(&deflater);
-  Bytes file(png2zeq::kZeqHeaderSize);
-  png2zeq::EncodeZeqHeader({png2zeq::kZeqMagic, png2zeq::kFormatGrey8, 40, 30,
+  Bytes file(ZEQ_HEADER_SIZE);
+  png2zeq::EncodeZeqHeader({ZEQ_MAGIC, ZEQ_FORMAT_GREY8, 40, 30,
                             static_cast<uint32_t>(pixels.size()),
                             static_cast<uint32_t>(stream.size())},
                            file.data());
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     for (bool compressed : {false, true}) {
       const std::string name =
           std::string(format.name) + (compressed ? "-deflated" : "-raw") + ".seed";
-      const Bytes file = MakeZeqFile(format.code, format.bytesPerPixel, size, size + 1, compressed);
+      const Bytes file = MakeZeqFile(format.code, static_cast<uint32_t>(zeq_bytes_per_pixel(format.code)), size, size + 1, compressed);
       WriteSeed(zeqReader, name, file);
       WriteSeed(zeqLoader, name, file);
       size += 2;

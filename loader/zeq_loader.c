@@ -31,6 +31,10 @@
 #include <stdint.h>
 #include <string.h>
 
+/* A format fact as the text the header writes it with, for the messages. */
+#define FACT_TEXT(fact) FACT_TEXT_OF(fact)
+#define FACT_TEXT_OF(text) #text
+
 enum {
   ZLIB_HEADER_SIZE = ZEQ_PROBE_SIZE - ZEQ_HEADER_SIZE,
   LARGEST_WINDOW_BITS = 15,
@@ -65,8 +69,7 @@ static uint32_t load32(const uint8_t *bytes) {
          (uint32_t)bytes[3] << 24;
 }
 
-/* Bytes per pixel of a ZEQ pixel format, 0 for a code no ZEQ file carries. */
-static uint32_t bytes_per_pixel(uint32_t format) {
+size_t zeq_bytes_per_pixel(uint32_t format) {
   switch (format) {
     case ZEQ_FORMAT_GREY8: return 1;
     case ZEQ_FORMAT_GREYA88: return 2;
@@ -194,7 +197,7 @@ static zeq_status check_fields(const uint8_t *header, zeq_info *info) {
   info->height = load32(header + 12);
   info->raw_length = load32(header + 16);
   info->compressed_length = load32(header + 20);
-  info->bytes_per_pixel = bytes_per_pixel(info->pixel_format);
+  info->bytes_per_pixel = (uint32_t)zeq_bytes_per_pixel(info->pixel_format);
   if (info->bytes_per_pixel == 0) return ZEQ_E_UNKNOWN_PIXEL_FORMAT;
   if (info->width == 0 || info->width > ZEQ_MAX_WIDTH) return ZEQ_E_WIDTH_OUT_OF_RANGE;
   if (info->height == 0 || info->height > ZEQ_MAX_HEIGHT) return ZEQ_E_HEIGHT_OUT_OF_RANGE;
@@ -709,10 +712,13 @@ const char *zeq_status_text(zeq_status status) {
     case ZEQ_E_HEADER_TRUNCATED: return "The file ends inside its header.";
     case ZEQ_E_BAD_MAGIC: return "The file does not start with the ZEQ magic 5E 0B 5E 0B.";
     case ZEQ_E_UNKNOWN_PIXEL_FORMAT: return "The pixel format code is not a ZEQ format.";
-    case ZEQ_E_WIDTH_OUT_OF_RANGE: return "The width is not within 1 to 1024.";
-    case ZEQ_E_HEIGHT_OUT_OF_RANGE: return "The height is not within 1 to 768.";
+    case ZEQ_E_WIDTH_OUT_OF_RANGE:
+      return "The width is not within 1 to " FACT_TEXT(ZEQ_MAX_WIDTH) ".";
+    case ZEQ_E_HEIGHT_OUT_OF_RANGE:
+      return "The height is not within 1 to " FACT_TEXT(ZEQ_MAX_HEIGHT) ".";
     case ZEQ_E_RAW_LENGTH_MISMATCH: return "rawLength is not width x height x bytes per pixel.";
-    case ZEQ_E_FILE_SIZE_MISMATCH: return "The file size is not 24 + the data length.";
+    case ZEQ_E_FILE_SIZE_MISMATCH:
+      return "The file size is not " FACT_TEXT(ZEQ_HEADER_SIZE) " + the data length.";
     case ZEQ_E_STREAM_CORRUPT: return "The compressed block is not a valid zlib stream.";
     case ZEQ_E_STREAM_TRUNCATED: return "The compressed block ends before its zlib stream.";
     case ZEQ_E_CHECKSUM_MISMATCH: return "The zlib stream's Adler-32 does not match.";

@@ -39,6 +39,9 @@ extern "C" {
 #define ZEQ_FORMAT_RGB565 0x0565    /* one 16-bit word, low byte first, red in the low bits */
 #define ZEQ_FORMAT_RGBA5658 0x8565  /* the RGB565 word, then 8 bits of alpha */
 
+/* The bytes one pixel of `format` takes; 0 for a code no ZEQ file carries. */
+size_t zeq_bytes_per_pixel(uint32_t format);
+
 typedef struct zeq_info {
   uint32_t pixel_format, width, height, bytes_per_pixel, raw_length, compressed_length;
   uint32_t window_bits; /* 0 for raw pixels, else 8..15 from the stream's zlib header */

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "cli/texts.h"
-#include "common/ascii.h"
 #include "common/options.h"
 #include "pixels/burkes_dither.h"
 

@@ -1,6 +1,6 @@
 #include "cli/output_path.h"
 
-#include "common/sibling_path.h"
+#include "common/path_parts.h"
 
 namespace png2zeq {
 namespace {

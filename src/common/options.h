@@ -5,9 +5,19 @@
 
 #include <cstddef>
 
-#include "common/ascii.h"
-
 namespace png2zeq {
+
+// Compares two NUL-terminated strings ignoring the case of ASCII letters
+// only, byte by byte and independent of the C locale.
+constexpr bool EqualsIgnoringCase(const char* a, const char* b) {
+  const auto lower = [](char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (;; ++a, ++b) {
+    if (lower(*a) != lower(*b)) return false;
+    if (*a == '\0') return true;
+  }
+}
 
 // Whether `argument` starts with an option prefix, '-' or '/'.
 constexpr bool HasOptionPrefix(const char* argument) {

@@ -2,7 +2,8 @@
 // Splitting a path into drive, directory, file name and extension, and
 // joining such parts again, with fixed part sizes. Both '/' and '\\' separate
 // directories, and "X:" at the start is a drive, so names written for either
-// kind of system split the same way.
+// kind of system split the same way; and the output path derived from an
+// input path when the command line names no output file.
 
 #include <cstddef>
 
@@ -40,5 +41,17 @@ bool SplitFileName(const char* path, PathParts& parts);
 // bytes. Returns false, leaving `out` empty, when the result does not fit.
 bool JoinPath(char* out, size_t outSize, const char* drive, const char* directory,
               const char* fileName, const char* extension);
+
+// Where a tool's output goes when the command line does not name a file:
+// settles the output path for `inputPath` and the -output value `outputPath`
+// (null when not given): an -output value with a file name is used as it is;
+// one without (ending in a separator) names the directory for the input's
+// file name with `extension`; no -output puts that name beside the input. A
+// derived name is built in `buffer`. The input path is split only when its
+// name is needed, and only its file name when -output names a directory.
+// Returns false, leaving `*resultPath` unchanged, when a part or the joined
+// name is too long; otherwise true with `*resultPath` set.
+bool DeriveSiblingPath(const char* inputPath, const char* outputPath, const char* extension,
+                       char (&buffer)[kJoinedPathSize], const char** resultPath);
 
 }  // namespace png2zeq

@@ -1,7 +1,8 @@
 #pragma once
-// The ZEQ file format: a 24-byte little-endian header followed by the pixel
-// block, raw or as one zlib stream. The converter's writer and the inspection
-// tool's reader both take their format knowledge from here.
+// The ZEQ file format as the tools use it: a header of little-endian fields
+// followed by the pixel block, raw or as one zlib stream. The converter's
+// writer and the inspection tool's reader take their format knowledge from
+// here and from the loader's header it includes.
 
 #include <zeq_loader.h>
 
@@ -15,34 +16,59 @@
 
 namespace png2zeq {
 
-// The facts are the device loader's header's own (zeq_loader.h), written
-// there once.
-inline constexpr uint32_t kZeqMagic = ZEQ_MAGIC;
-inline constexpr size_t kZeqHeaderSize = ZEQ_HEADER_SIZE;
+// A text joined at compile time from string literals and other texts, for
+// messages that quote a format fact not written as a literal.
+template <size_t... N>
+struct JoinedText {
+  char chars[(N + ...) - sizeof...(N) + 1];
+};
 
-// The largest image the converter admits; a header outside these bounds
-// cannot have come from it.
-inline constexpr uint32_t kMaxImageWidth = ZEQ_MAX_WIDTH;
-inline constexpr uint32_t kMaxImageHeight = ZEQ_MAX_HEIGHT;
+// `parts` (each NUL-terminated) one after the other, as one text.
+template <size_t... N>
+constexpr JoinedText<N...> JoinTexts(const char (&... parts)[N]) {
+  JoinedText<N...> joined{};
+  size_t at = 0;
+  const auto append = [&](const char* part, size_t size) {
+    for (size_t i = 0; i + 1 < size; ++i) joined.chars[at++] = part[i];
+  };
+  (append(parts, N), ...);
+  joined.chars[at] = '\0';
+  return joined;
+}
 
-inline constexpr uint32_t kFormatGrey8 = ZEQ_FORMAT_GREY8;
-inline constexpr uint32_t kFormatGreyAlpha88 = ZEQ_FORMAT_GREYA88;
-inline constexpr uint32_t kFormatRgb888 = ZEQ_FORMAT_RGB888;
-inline constexpr uint32_t kFormatRgba8888 = ZEQ_FORMAT_RGBA8888;
-inline constexpr uint32_t kFormatRgb565 = ZEQ_FORMAT_RGB565;
-inline constexpr uint32_t kFormatRgba5658 = ZEQ_FORMAT_RGBA5658;
+// The magic's four bytes as they stand on disk, in hexadecimal with a space
+// between them ("5E 0B 5E 0B").
+struct MagicBytesText {
+  char chars[4 * 3];
+};
+
+constexpr MagicBytesText MagicBytes() {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  MagicBytesText text{};
+  for (size_t index = 0; index < 4; ++index) {
+    const uint32_t byte = (uint32_t{ZEQ_MAGIC} >> (8 * index)) & 0xFFu;
+    text.chars[3 * index] = kDigits[byte >> 4];
+    text.chars[3 * index + 1] = kDigits[byte & 0xF];
+    text.chars[3 * index + 2] = index < 3 ? ' ' : '\0';
+  }
+  return text;
+}
+inline constexpr MagicBytesText kMagicBytes = MagicBytes();
+
+// The format's facts (magic, header size, limits, format codes, bytes per
+// pixel) are the device loader's header's own macros and functions
+// (zeq_loader.h); this header adds what the tools alone need.
 
 struct ZeqFormatInfo {
   uint32_t code;
-  uint32_t bytesPerPixel;
   const char* name;
 };
 
-// Every format a ZEQ file may carry, with the bytes one pixel takes.
+// Every format a ZEQ file may carry, with its name in messages.
 inline constexpr ZeqFormatInfo kZeqFormats[] = {
-    {kFormatGrey8, 1, "GREY8"},         {kFormatGreyAlpha88, 2, "GREYA88"},
-    {kFormatRgb888, 3, "RGB888"},       {kFormatRgba8888, 4, "RGBA8888"},
-    {kFormatRgb565, 2, "RGB565"},       {kFormatRgba5658, 3, "RGBA5658"},
+    {ZEQ_FORMAT_GREY8, "GREY8"},       {ZEQ_FORMAT_GREYA88, "GREYA88"},
+    {ZEQ_FORMAT_RGB888, "RGB888"},     {ZEQ_FORMAT_RGBA8888, "RGBA8888"},
+    {ZEQ_FORMAT_RGB565, "RGB565"},     {ZEQ_FORMAT_RGBA5658, "RGBA5658"},
 };
 
 // Looks up a format code; returns nullptr for a code no ZEQ file carries.
@@ -76,7 +102,7 @@ inline uint32_t LoadLittleEndian32(const uint8_t* in) {
 }
 
 // Serialises the header into the 24 bytes it occupies on disk.
-inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[kZeqHeaderSize]) {
+inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[ZEQ_HEADER_SIZE]) {
   StoreLittleEndian32(out + 0, header.magic);
   StoreLittleEndian32(out + 4, header.pixelFormat);
   StoreLittleEndian32(out + 8, header.width);
@@ -86,7 +112,7 @@ inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[kZeqHeaderSi
 }
 
 // Reads the 24 header bytes back; checks nothing.
-inline OutputHeader DecodeZeqHeader(const uint8_t in[kZeqHeaderSize]) {
+inline OutputHeader DecodeZeqHeader(const uint8_t in[ZEQ_HEADER_SIZE]) {
   return OutputHeader{LoadLittleEndian32(in + 0),  LoadLittleEndian32(in + 4),
                       LoadLittleEndian32(in + 8),  LoadLittleEndian32(in + 12),
                       LoadLittleEndian32(in + 16), LoadLittleEndian32(in + 20)};

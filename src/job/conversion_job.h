@@ -44,8 +44,10 @@ inline constexpr uint8_t kFullWindowBits = 15;
 
 struct ConversionJob {
   const char* programPath;
-  // These three point into the argument vector; outputPath may instead
-  // point at derivedName.
+  // These three point into the argument vector, which outlives the job.
+  // outputPath may instead point at derivedName, this job's own buffer: a
+  // copy of the job made after the output path is derived still points into
+  // the original's buffer, and must not outlive it.
   const char* inputPath;
   const char* outputPath;
   const char* depthText;
@@ -66,6 +68,8 @@ struct ConversionJob {
   uint32_t width;
   uint32_t height;
   // The one heap block the job owns; the run driver frees it at the end.
+  // Each stage that replaces it frees the block it replaces. A copy of the
+  // job shares the block: only one of them may free it.
   uint8_t* pixels;
   uint32_t pixelLength;
   OutputHeader header;

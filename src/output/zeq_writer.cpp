@@ -30,7 +30,7 @@ const char* DescribeWriteError(int errorNumber) {
 
 // Writes the header, then the block; prints what failed when verbose.
 ErrorCode WriteHeaderAndBlock(const ConversionJob& job, AtomicOutput* output) {
-  uint8_t header[kZeqHeaderSize];
+  uint8_t header[ZEQ_HEADER_SIZE];
   EncodeZeqHeader(job.header, header);
   const ptrdiff_t headerWritten = WriteAtomicOutput(output, header, sizeof header);
   if (headerWritten != static_cast<ptrdiff_t>(sizeof header)) {
@@ -59,7 +59,7 @@ ErrorCode WriteOutputFile(ConversionJob& job) {
   AtomicOutput output;
   if (!OpenAtomicOutput(job.outputPath, {job.inputPath}, &output)) return ErrorCode::CreateZEQFailed;
 
-  job.header.magic = kZeqMagic;
+  job.header.magic = ZEQ_MAGIC;
   const ErrorCode result = WriteHeaderAndBlock(job, &output);
   if (result != ErrorCode::OK) return result;  // the destination stays as it was
   return CommitAtomicOutput(&output) ? ErrorCode::OK : ErrorCode::WriteError;

@@ -11,14 +11,14 @@ constexpr uint32_t kDepth565 = 0x565;
 // Every (depth, colour type) pair the converter handles. No two entries
 // share a pair, so the first match is the only one.
 constexpr PixelFormatEntry PixelFormatTable[] = {
-    {0, 0, 1, kFormatGrey8, nullptr, "No transpose"},
-    {0, 4, 2, kFormatGreyAlpha88, nullptr, "No transpose"},
-    {0, 2, 3, kFormatRgb888, nullptr, "No transpose"},
-    {0, 6, 4, kFormatRgba8888, nullptr, "No transpose"},
-    {kDepth565, 0, 1, kFormatGrey8, nullptr, "No transpose"},
-    {kDepth565, 4, 2, kFormatGreyAlpha88, nullptr, "No transpose"},
-    {kDepth565, 2, 2, kFormatRgb565, TransposeRgb888ToRgb565, "Transposing RGB888 to RGB565"},
-    {kDepth565, 6, 3, kFormatRgba5658, TransposeRgba8888ToRgba5658,
+    {0, 0, ZEQ_FORMAT_GREY8, nullptr, "No transpose"},
+    {0, 4, ZEQ_FORMAT_GREYA88, nullptr, "No transpose"},
+    {0, 2, ZEQ_FORMAT_RGB888, nullptr, "No transpose"},
+    {0, 6, ZEQ_FORMAT_RGBA8888, nullptr, "No transpose"},
+    {kDepth565, 0, ZEQ_FORMAT_GREY8, nullptr, "No transpose"},
+    {kDepth565, 4, ZEQ_FORMAT_GREYA88, nullptr, "No transpose"},
+    {kDepth565, 2, ZEQ_FORMAT_RGB565, TransposeRgb888ToRgb565, "Transposing RGB888 to RGB565"},
+    {kDepth565, 6, ZEQ_FORMAT_RGBA5658, TransposeRgba8888ToRgba5658,
      "Transposing RGBA8888 to RGBA5658"},
 };
 

@@ -13,8 +13,7 @@ using Transcoder = void (*)(const ConversionJob& job, uint8_t* destination, Dith
 struct PixelFormatEntry {
   uint32_t depth;        // code the -depth text must yield; 0 without -depth
   uint8_t colourType;    // decoded PNG colour type
-  uint32_t bytesPerPixel;
-  uint32_t pixelFormat;  // code written to the header
+  uint32_t pixelFormat;  // code written to the header; sets the bytes per pixel
   Transcoder transcoder; // nullptr: the decoded block passes on unchanged
   const char* message;   // verbose progress text
 };

@@ -18,7 +18,8 @@ ErrorCode TranscodePixels(ConversionJob& job) {
     return ErrorCode::TranscodeLookup;
   }
 
-  const uint32_t length = entry->bytesPerPixel * job.height * job.width;
+  const auto length =
+      static_cast<uint32_t>(zeq_bytes_per_pixel(entry->pixelFormat) * job.height * job.width);
   if (job.verbose) std::printf("%s, length %u\n", entry->message, length);
 
   if (entry->transcoder != nullptr) {

@@ -42,39 +42,39 @@ struct ConversionCase {
 
 TEST(CliRun, ConvertsSilentlyAndWritesTheExpectedFile) {
   const ConversionCase cases[] = {
-      {{"in.png"}, "in.zeq", kFormatRgb888, true},
-      {{"-depth", "565", "in.png"}, "in.zeq", kFormatRgb565, true},
-      {{"-u", "in.png"}, "in.zeq", kFormatRgb888, false},
-      {{"/UNCOMPRESSED", "/D", "565", "in.png"}, "in.zeq", kFormatRgb565, false},
+      {{"in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"-depth", "565", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB565, true},
+      {{"-u", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, false},
+      {{"/UNCOMPRESSED", "/D", "565", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB565, false},
       // Unknown options change nothing; before the last argument a '/'
       // always starts an option.
-      {{"-unknown", "/nonsense", "/tmp/in.png", "-x", "in.png"}, "in.zeq", kFormatRgb888, true},
+      {{"-unknown", "/nonsense", "/tmp/in.png", "-x", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, true},
       // The last value counts.
-      {{"-depth", "999", "-depth", "565", "in.png"}, "in.zeq", kFormatRgb565, true},
-      {{"-depth", "565", "-d", "0", "in.png"}, "in.zeq", kFormatRgb888, true},
-      {{"-o", "first.zeq", "-output", "second.zeq", "in.png"}, "second.zeq", kFormatRgb888, true},
+      {{"-depth", "999", "-depth", "565", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB565, true},
+      {{"-depth", "565", "-d", "0", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"-o", "first.zeq", "-output", "second.zeq", "in.png"}, "second.zeq", ZEQ_FORMAT_RGB888, true},
       // -output forms.
-      {{"-output", "-v", "in.png"}, "-v", kFormatRgb888, true},
-      {{"-output", "noext", "in.png"}, "noext", kFormatRgb888, true},
-      {{"-output", "out.png", "in.png"}, "out.png", kFormatRgb888, true},
-      {{"-output", "sub/", "in.png"}, "sub/in.zeq", kFormatRgb888, true},
-      {{"-output", "sub/.zeq", "in.png"}, "sub/in.zeq", kFormatRgb888, true},
-      {{"-output", ".bin", "in.png"}, "in.zeq", kFormatRgb888, true},
+      {{"-output", "-v", "in.png"}, "-v", ZEQ_FORMAT_RGB888, true},
+      {{"-output", "noext", "in.png"}, "noext", ZEQ_FORMAT_RGB888, true},
+      {{"-output", "out.png", "in.png"}, "out.png", ZEQ_FORMAT_RGB888, true},
+      {{"-output", "sub/", "in.png"}, "sub/in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"-output", "sub/.zeq", "in.png"}, "sub/in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"-output", ".bin", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, true},
 #ifndef _WIN32  // there, the current directory of drive C:
-      {{"-output", "C:", "in.png"}, "C:in.zeq", kFormatRgb888, true},
+      {{"-output", "C:", "in.png"}, "C:in.zeq", ZEQ_FORMAT_RGB888, true},
 #endif
-      {{"-output", std::string(255, 'o'), "in.png"}, std::string(255, 'o'), kFormatRgb888, true},
+      {{"-output", std::string(255, 'o'), "in.png"}, std::string(255, 'o'), ZEQ_FORMAT_RGB888, true},
       // Input names.
-      {{"sub/in.png"}, "sub/in.zeq", kFormatRgb888, true},
-      {{"several.dots.in.png"}, "several.dots.in.zeq", kFormatRgb888, true},
-      {{"noextension"}, "noextension.zeq", kFormatRgb888, true},
+      {{"sub/in.png"}, "sub/in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"several.dots.in.png"}, "several.dots.in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"noextension"}, "noextension.zeq", ZEQ_FORMAT_RGB888, true},
       // -dither with and without a method name, and before another option.
-      {{"-dither", "in.png"}, "in.zeq", kFormatRgb888, true},
-      {{"-dither", "-depth", "565", "in.png"}, "in.zeq", kFormatRgb565, true},
-      {{"-dither", "burkes", "in.png"}, "in.zeq", kFormatRgb888, true},
-      {{"-dither", "BURKES", "-u", "in.png"}, "in.zeq", kFormatRgb888, false},
-      {{"-dither", "-u", "in.png"}, "in.zeq", kFormatRgb888, false},
-      {{"/DITHER", "/U", "in.png"}, "in.zeq", kFormatRgb888, false},
+      {{"-dither", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"-dither", "-depth", "565", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB565, true},
+      {{"-dither", "burkes", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, true},
+      {{"-dither", "BURKES", "-u", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, false},
+      {{"-dither", "-u", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, false},
+      {{"/DITHER", "/U", "in.png"}, "in.zeq", ZEQ_FORMAT_RGB888, false},
   };
   const Bytes png = SampleRgbPng();
   for (const ConversionCase& c : cases) {
@@ -89,7 +89,7 @@ TEST(CliRun, ConvertsSilentlyAndWritesTheExpectedFile) {
     EXPECT_EQ(result.exitStatus, 0);
     ASSERT_TRUE(fs::is_regular_file(directory.File(c.output)));
     const OutputHeader header = ReadHeader(directory.File(c.output));
-    EXPECT_EQ(header.magic, kZeqMagic);
+    EXPECT_EQ(header.magic, ZEQ_MAGIC);
     EXPECT_EQ(header.pixelFormat, c.pixelFormat);
     EXPECT_EQ(header.width, 2u);
     EXPECT_EQ(header.height, 2u);
@@ -114,7 +114,7 @@ TEST(CliRun, ConvertsAnAbsoluteInputPath) {
     const ProcessResult result = RunConverterProcess(arguments);
     EXPECT_EQ(result.output, "");
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(ReadHeader(directory.File("logo.zeq")).magic, kZeqMagic);
+    EXPECT_EQ(ReadHeader(directory.File("logo.zeq")).magic, ZEQ_MAGIC);
   }
 }
 

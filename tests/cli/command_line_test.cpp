@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ascii.h"
+#include "common/options.h"
 
 namespace png2zeq {
 namespace {

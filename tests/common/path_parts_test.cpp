@@ -7,41 +7,57 @@
 namespace png2zeq {
 namespace {
 
-struct SplitCase {
+// Which way a case goes: the parts SplitPath gives for the path, or the path
+// JoinPath makes of the parts.
+enum Way { kSplit, kJoin };
+
+struct PathCase {
   const char* path;
   const char* drive;
   const char* directory;
   const char* fileName;
   const char* extension;
+  Way way;
+};
+
+const PathCase kPathCases[] = {
+    {"photo.png", "", "", "photo", ".png", kSplit},
+    {"C:\\pics\\photo.png", "C:", "\\pics\\", "photo", ".png", kSplit},
+    {"C:photo.png", "C:", "", "photo", ".png", kSplit},
+    {"C:", "C:", "", "", "", kSplit},
+    {"/home/me/logo.png", "", "/home/me/", "logo", ".png", kSplit},
+    {"a/b\\c.d", "", "a/b\\", "c", ".d", kSplit},
+    {"a\\b/c", "", "a\\b/", "c", "", kSplit},
+    {"dir/", "", "dir/", "", "", kSplit},
+    {"", "", "", "", "", kSplit},
+    // Only a dot after the directory starts the extension.
+    {"dir.v2/file", "", "dir.v2/", "file", "", kSplit},
+    {"C:\\dir.v2\\file", "C:", "\\dir.v2\\", "file", "", kSplit},
+    // Several dots: only the last one counts.
+    {"archive.tar.gz", "", "", "archive.tar", ".gz", kSplit},
+    {"a.b.c.", "", "", "a.b.c", ".", kSplit},
+    // Dotfiles have an empty file name.
+    {".profile", "", "", "", ".profile", kSplit},
+    {"out/.zeq", "", "out/", "", ".zeq", kSplit},
+    {"..", "", "", ".", ".", kSplit},
+    // Only a colon in second place makes a drive.
+    {"a:b:c.x", "a:", "", "b:c", ".x", kSplit},
+    {"ab:c", "", "", "ab:c", "", kSplit},
+    {"C", "", "", "C", "", kSplit},
+    // Joining adds a separator and a dot where they are missing.
+    {"C:\\out\\photo.zeq", "C:", "\\out\\", "photo", "zeq", kJoin},
+    {"photo.zeq", "", "", "photo", "zeq", kJoin},
+    {"C:photo.zeq", "C:", "", "photo", "zeq", kJoin},
+    {"out/photo.zeq", "", "out/", "photo", ".zeq", kJoin},
+    {"out/photo.zeq", "", "out", "photo", "zeq", kJoin},
+    {"photo", "", "", "photo", "", kJoin},
+    {".zeq", "", "", "", "zeq", kJoin},
+    {"/a/b/archive.tar.zeq", "", "/a/b/", "archive.tar", "zeq", kJoin},
 };
 
 TEST(SplitPath, SeparatesDriveDirectoryNameAndExtension) {
-  const SplitCase cases[] = {
-      {"photo.png", "", "", "photo", ".png"},
-      {"C:\\pics\\photo.png", "C:", "\\pics\\", "photo", ".png"},
-      {"C:photo.png", "C:", "", "photo", ".png"},
-      {"C:", "C:", "", "", ""},
-      {"/home/me/logo.png", "", "/home/me/", "logo", ".png"},
-      {"a/b\\c.d", "", "a/b\\", "c", ".d"},
-      {"a\\b/c", "", "a\\b/", "c", ""},
-      {"dir/", "", "dir/", "", ""},
-      {"", "", "", "", ""},
-      // Only a dot after the directory starts the extension.
-      {"dir.v2/file", "", "dir.v2/", "file", ""},
-      {"C:\\dir.v2\\file", "C:", "\\dir.v2\\", "file", ""},
-      // Several dots: only the last one counts.
-      {"archive.tar.gz", "", "", "archive.tar", ".gz"},
-      {"a.b.c.", "", "", "a.b.c", "."},
-      // Dotfiles have an empty file name.
-      {".profile", "", "", "", ".profile"},
-      {"out/.zeq", "", "out/", "", ".zeq"},
-      {"..", "", "", ".", "."},
-      // Only a colon in second place makes a drive.
-      {"a:b:c.x", "a:", "", "b:c", ".x"},
-      {"ab:c", "", "", "ab:c", ""},
-      {"C", "", "", "C", ""},
-  };
-  for (const SplitCase& c : cases) {
+  for (const PathCase& c : kPathCases) {
+    if (c.way != kSplit) continue;
     SCOPED_TRACE(c.path);
     PathParts parts;
     ASSERT_TRUE(SplitPath(c.path, parts));
@@ -88,30 +104,13 @@ TEST(SplitPath, RefusesDirectoryOrNameOfMoreThan255Characters) {
   }
 }
 
-struct JoinCase {
-  const char* drive;
-  const char* directory;
-  const char* fileName;
-  const char* extension;
-  const char* joined;
-};
-
 TEST(JoinPath, JoinsPartsAddingSeparatorAndDotWhereMissing) {
-  const JoinCase cases[] = {
-      {"C:", "\\out\\", "photo", "zeq", "C:\\out\\photo.zeq"},
-      {"", "", "photo", "zeq", "photo.zeq"},
-      {"C:", "", "photo", "zeq", "C:photo.zeq"},
-      {"", "out/", "photo", ".zeq", "out/photo.zeq"},
-      {"", "out", "photo", "zeq", "out/photo.zeq"},
-      {"", "", "photo", "", "photo"},
-      {"", "", "", "zeq", ".zeq"},
-      {"", "/a/b/", "archive.tar", "zeq", "/a/b/archive.tar.zeq"},
-  };
-  for (const JoinCase& c : cases) {
-    SCOPED_TRACE(c.joined);
+  for (const PathCase& c : kPathCases) {
+    if (c.way != kJoin) continue;
+    SCOPED_TRACE(c.path);
     char out[kJoinedPathSize];
     ASSERT_TRUE(JoinPath(out, sizeof out, c.drive, c.directory, c.fileName, c.extension));
-    EXPECT_STREQ(out, c.joined);
+    EXPECT_STREQ(out, c.path);
   }
 }
 

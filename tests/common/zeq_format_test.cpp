@@ -9,10 +9,10 @@ namespace png2zeq {
 namespace {
 
 TEST(ZeqHeader, EncodesEveryFieldLittleEndian) {
-  const OutputHeader header{kZeqMagic, kFormatRgb565, 0x0400, 0x0300, 0x01020304, 0xA0B0C0D0};
-  uint8_t bytes[kZeqHeaderSize];
+  const OutputHeader header{ZEQ_MAGIC, ZEQ_FORMAT_RGB565, 0x0400, 0x0300, 0x01020304, 0xA0B0C0D0};
+  uint8_t bytes[ZEQ_HEADER_SIZE];
   EncodeZeqHeader(header, bytes);
-  const uint8_t expected[kZeqHeaderSize] = {0x5E, 0x0B, 0x5E, 0x0B, 0x65, 0x05, 0, 0,
+  const uint8_t expected[ZEQ_HEADER_SIZE] = {0x5E, 0x0B, 0x5E, 0x0B, 0x65, 0x05, 0, 0,
                                             0x00, 0x04, 0,    0,    0x00, 0x03, 0, 0,
                                             0x04, 0x03, 0x02, 0x01, 0xD0, 0xC0, 0xB0, 0xA0};
   EXPECT_EQ(0, memcmp(bytes, expected, sizeof expected));
@@ -26,12 +26,13 @@ TEST(ZeqHeader, KnowsBytesPerPixelOfEveryFormat) {
     uint32_t bytes;
   } cases[] = {{0x0008, 1}, {0x8008, 2}, {0x0888, 3}, {0x8888, 4}, {0x0565, 2}, {0x8565, 3}};
   for (const auto& c : cases) {
-    const ZeqFormatInfo* info = FindZeqFormat(c.code);
-    ASSERT_NE(info, nullptr) << std::hex << c.code;
-    EXPECT_EQ(info->bytesPerPixel, c.bytes) << std::hex << c.code;
+    ASSERT_NE(FindZeqFormat(c.code), nullptr) << std::hex << c.code;
+    EXPECT_EQ(zeq_bytes_per_pixel(c.code), c.bytes) << std::hex << c.code;
   }
   EXPECT_EQ(FindZeqFormat(0x0888 + 1), nullptr);
   EXPECT_EQ(FindZeqFormat(0), nullptr);
+  EXPECT_EQ(zeq_bytes_per_pixel(0x0888 + 1), 0u);
+  EXPECT_EQ(zeq_bytes_per_pixel(0), 0u);
 }
 
 TEST(ErrorCodes, NamesFollowTheirNumbers) {

@@ -13,6 +13,7 @@
 #include "support/png_builder.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "zeq2png/loader_verdicts.h"
 #include "zeq2png/zeq_reader.h"
 #include "zeq_loader.h"
 
@@ -23,11 +24,10 @@ using png2zeq::testing::Bytes;
 // A status in zeq2png's numbering, and the pixels when it is OK.
 using Verdict = std::pair<int, Bytes>;
 
-// zeq2png's code for a loader status: the loader numbers its file verdicts
-// in zeq2png's check order; a loader-only status stays as it is.
+// zeq2png's code for a loader status; a loader-only status stays as it is.
 int AsReaderCode(zeq_status status) {
-  if (status > ZEQ_E_FILE_EMPTY || status < ZEQ_E_TRAILING_BYTES) return status;
-  return static_cast<int>(zeq2png::ZeqResult::ZEQFileEmpty) - 1 - status;
+  const zeq2png::LoaderVerdict* verdict = zeq2png::FindLoaderVerdict(status);
+  return verdict != nullptr ? static_cast<int>(verdict->result) : status;
 }
 
 zeq_info HeaderOf(const Bytes& file) {

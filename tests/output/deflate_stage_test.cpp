@@ -22,7 +22,7 @@ struct JobHoldingBlock {
     job.pixels = static_cast<uint8_t*>(AllocateBlock(block.size()));
     std::memcpy(job.pixels, block.data(), block.size());
     job.pixelLength = static_cast<uint32_t>(block.size());
-    job.header = {0, kFormatRgb565, 7, 3, job.pixelLength, 0xDEADBEEF};
+    job.header = {0, ZEQ_FORMAT_RGB565, 7, 3, job.pixelLength, 0xDEADBEEF};
   }
   ~JobHoldingBlock() { FreeBlock(job.pixels); }
   JobHoldingBlock(const JobHoldingBlock&) = delete;

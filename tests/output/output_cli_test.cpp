@@ -121,11 +121,11 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
     uint32_t pixelFormat;
     bool incompressible;
   } cases[] = {
-      {"RGB reduced to RGB565", Gradient(40, 30, 2, 3), {"-depth", "565"}, kFormatRgb565, false},
-      {"RGBA reduced to RGBA5658", Gradient(21, 13, 6, 4), {"-d", "565"}, kFormatRgba5658, false},
-      {"RGBA kept", Gradient(33, 17, 6, 4), {}, kFormatRgba8888, false},
-      {"one grey pixel", Gradient(1, 1, 0, 1), {}, kFormatGrey8, false},
-      {"random RGB", RandomRgb(64, 64), {}, kFormatRgb888, true},
+      {"RGB reduced to RGB565", Gradient(40, 30, 2, 3), {"-depth", "565"}, ZEQ_FORMAT_RGB565, false},
+      {"RGBA reduced to RGBA5658", Gradient(21, 13, 6, 4), {"-d", "565"}, ZEQ_FORMAT_RGBA5658, false},
+      {"RGBA kept", Gradient(33, 17, 6, 4), {}, ZEQ_FORMAT_RGBA8888, false},
+      {"one grey pixel", Gradient(1, 1, 0, 1), {}, ZEQ_FORMAT_GREY8, false},
+      {"random RGB", RandomRgb(64, 64), {}, ZEQ_FORMAT_RGB888, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -140,14 +140,14 @@ TEST(OutputCli, CompressedFileInflatesToTheUncompressedBlock) {
 
     const ZeqFileParts raw = ReadZeqParts(rawPath);
     const ZeqFileParts packed = ReadZeqParts(packedPath);
-    EXPECT_EQ(raw.header.magic, kZeqMagic);
+    EXPECT_EQ(raw.header.magic, ZEQ_MAGIC);
     EXPECT_EQ(raw.header.pixelFormat, c.pixelFormat);
     EXPECT_EQ(raw.header.compressedLength, 0u);
     ASSERT_EQ(raw.data.size(), raw.header.rawLength);
 
     // Same image, same header, except for the stored length.
     const uint32_t compressedLength = packed.header.compressedLength;
-    EXPECT_EQ(packed.header.magic, kZeqMagic);
+    EXPECT_EQ(packed.header.magic, ZEQ_MAGIC);
     EXPECT_EQ(packed.header.pixelFormat, raw.header.pixelFormat);
     EXPECT_EQ(packed.header.width, c.recipe.width);
     EXPECT_EQ(packed.header.height, c.recipe.height);
@@ -266,7 +266,7 @@ TEST(OutputCli, OverwritingALongerFileLeavesNoStaleBytes) {
     const ZeqFileParts file = ReadZeqParts(stale);
     const uint32_t dataLength =
         file.header.compressedLength != 0 ? file.header.compressedLength : file.header.rawLength;
-    EXPECT_EQ(written.size(), kZeqHeaderSize + dataLength);
+    EXPECT_EQ(written.size(), ZEQ_HEADER_SIZE + dataLength);
   }
 }
 

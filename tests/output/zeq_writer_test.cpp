@@ -58,7 +58,7 @@ ErrorCode WriteCapturing(ConversionJob& job, std::string* printed) {
   return result;
 }
 
-const OutputHeader kOnePixelRgb565 = {0, kFormatRgb565, 1, 1, 2, 0};
+const OutputHeader kOnePixelRgb565 = {0, ZEQ_FORMAT_RGB565, 1, 1, 2, 0};
 const Bytes kOnePixelRgb565Block = {0xA2, 0x51};
 const Bytes kOnePixelRgb565File = {0x5E, 0x0B, 0x5E, 0x0B, 0x65, 0x05, 0x00, 0x00, 0x01,
                                    0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00,
@@ -74,7 +74,7 @@ TEST(ZeqWriter, WritesHeaderThenTheJobsBlock) {
       {"1x1 RGB565 uncompressed", kOnePixelRgb565, kOnePixelRgb565Block, kOnePixelRgb565File},
       // After deflating, the block is compressedLength bytes, not rawLength.
       {"2x1 RGB888 compressed",
-       {0, kFormatRgb888, 2, 1, 6, 5},
+       {0, ZEQ_FORMAT_RGB888, 2, 1, 6, 5},
        {0x78, 0x9C, 0x01, 0x02, 0x03},
        {0x5E, 0x0B, 0x5E, 0x0B, 0x88, 0x08, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
         0x00, 0x06, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x78, 0x9C, 0x01, 0x02, 0x03}},
@@ -86,7 +86,7 @@ TEST(ZeqWriter, WritesHeaderThenTheJobsBlock) {
     std::string printed;
     ASSERT_EQ(WriteCapturing(writer.job, &printed), ErrorCode::OK);
     EXPECT_EQ(printed, "");
-    EXPECT_EQ(writer.job.header.magic, kZeqMagic);
+    EXPECT_EQ(writer.job.header.magic, ZEQ_MAGIC);
     EXPECT_EQ(testing::ReadFile(writer.path), c.file);
   }
 }
@@ -259,7 +259,7 @@ TEST(ZeqWriter, FailedWriteLeavesTheExistingFileAsItWas) {
   for (const auto& c : cases) {
     SCOPED_TRACE("file size limit " + std::to_string(c.sizeLimit));
     TempDir dir;
-    WriterJob writer(dir.File("out.zeq"), block, {0, kFormatGrey8, 40, 25, 1000, 0});
+    WriterJob writer(dir.File("out.zeq"), block, {0, ZEQ_FORMAT_GREY8, 40, 25, 1000, 0});
     testing::WriteFile(writer.path, Bytes(2000, 0xEE));
     writer.job.verbose = 1;
     std::string printed;

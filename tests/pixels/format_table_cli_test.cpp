@@ -100,15 +100,15 @@ TEST(FormatTable, EveryEntryReachedThroughTheCommandLine) {
     Bytes expectedPixels = PictureSamples(c.colourType);
     if (c.transcoded) expectedPixels = c.colourType == kRgb ? kRgb565Bytes : kRgba5658Bytes;
     const Bytes file = testing::ReadFile(output);
-    ASSERT_EQ(file.size(), kZeqHeaderSize + expectedPixels.size());
+    ASSERT_EQ(file.size(), ZEQ_HEADER_SIZE + expectedPixels.size());
     const OutputHeader header = DecodeZeqHeader(file.data());
-    EXPECT_EQ(header.magic, kZeqMagic);
+    EXPECT_EQ(header.magic, ZEQ_MAGIC);
     EXPECT_EQ(header.pixelFormat, c.pixelFormat);
     EXPECT_EQ(header.width, kWidth);
     EXPECT_EQ(header.height, kHeight);
     EXPECT_EQ(header.rawLength, expectedPixels.size());
     EXPECT_EQ(header.compressedLength, 0u);
-    EXPECT_EQ(Bytes(file.begin() + kZeqHeaderSize, file.end()), expectedPixels);
+    EXPECT_EQ(Bytes(file.begin() + ZEQ_HEADER_SIZE, file.end()), expectedPixels);
   }
 }
 

@@ -123,17 +123,24 @@ const std::vector<LayoutCase>& LayoutCases() {
   return cases;
 }
 
+// Checks that `outcome` decoded quietly to a `width` x `height` image of
+// `colourType` holding `pixels`.
+void ExpectDecoded(const ReadOutcome& outcome, uint32_t width, uint32_t height,
+                   uint8_t colourType, const Bytes& pixels) {
+  ASSERT_TRUE(IsQuietSuccess(outcome));
+  EXPECT_EQ(outcome.width, width);
+  EXPECT_EQ(outcome.height, height);
+  EXPECT_EQ(outcome.colourType, colourType);
+  EXPECT_EQ(outcome.pixels, pixels);
+}
+
 TEST(PngReader, DecodesEveryColourTypeAndDepthToEightBitSamples) {
   for (const LayoutCase& c : LayoutCases()) {
     SCOPED_TRACE(c.name);
     const PngRecipe image =
         MakeImage(c.colourType, c.bitDepth, c.width, c.height, c.values, c.palette);
-    const ReadOutcome outcome = ReadPngBytes(EncodePng(image));
-    ASSERT_TRUE(IsQuietSuccess(outcome));
-    EXPECT_EQ(outcome.width, c.width);
-    EXPECT_EQ(outcome.height, c.height);
-    EXPECT_EQ(outcome.colourType, c.decodedType);
-    EXPECT_EQ(outcome.pixels, c.expected);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectDecoded(ReadPngBytes(EncodePng(image)), c.width, c.height, c.decodedType, c.expected));
   }
 }
 
@@ -181,11 +188,8 @@ TEST(PngReader, InterlacedFileGivesTheBlockOfItsNonInterlacedTwin) {
       const ReadOutcome interlaced = ReadPngBytes(interlacedFile);
 
       ASSERT_TRUE(IsQuietSuccess(plain));
-      ASSERT_TRUE(IsQuietSuccess(interlaced));
-      EXPECT_EQ(interlaced.colourType, plain.colourType);
-      EXPECT_EQ(interlaced.width, size.width);
-      EXPECT_EQ(interlaced.height, size.height);
-      EXPECT_EQ(interlaced.pixels, plain.pixels);
+      ASSERT_NO_FATAL_FAILURE(
+          ExpectDecoded(interlaced, size.width, size.height, plain.colourType, plain.pixels));
     }
   }
 }

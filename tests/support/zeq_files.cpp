@@ -13,12 +13,12 @@ std::string WritePngInto(const TempDir& dir, const std::string& name, const PngR
 ZeqFileParts ReadZeqParts(const std::string& path) {
   const Bytes bytes = ReadFile(path);
   ZeqFileParts file;
-  if (bytes.size() < kZeqHeaderSize) {
+  if (bytes.size() < ZEQ_HEADER_SIZE) {
     ADD_FAILURE() << path << " has " << bytes.size() << " bytes, fewer than a header";
     return file;
   }
   file.header = DecodeZeqHeader(bytes.data());
-  file.data.assign(bytes.begin() + kZeqHeaderSize, bytes.end());
+  file.data.assign(bytes.begin() + ZEQ_HEADER_SIZE, bytes.end());
   return file;
 }
 

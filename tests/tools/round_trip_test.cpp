@@ -44,6 +44,17 @@ DecodedPng RoundTrip(const TempDir& dir, const std::string& png,
   return DecodeWithConverterReader(preview);
 }
 
+// A `width` x `height` 8-bit image of `colourType`, filled with the pattern
+// of `seed`.
+PngRecipe PatternImage(uint32_t width, uint32_t height, int colourType, uint32_t seed) {
+  PngRecipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.colourType = colourType;
+  recipe.samples = PatternBytes(png2zeq::testing::PackedRowBytes(recipe) * height, seed);
+  return recipe;
+}
+
 struct TestImage {
   const char* name;
   PngRecipe recipe;
@@ -124,11 +135,7 @@ TEST(ZeqRoundTrip, Depth565GivesTheBitReplicatedLevelsOfThePlainReduction) {
 
 TEST(ZeqRoundTrip, DitheredPreviewHoldsOnlyReplicatedLevelsAndTheOriginalAlpha) {
   TempDir dir;
-  PngRecipe recipe;
-  recipe.width = 40;
-  recipe.height = 30;
-  recipe.colourType = 6;
-  recipe.samples = PatternBytes(40 * 30 * 4, 5);
+  const PngRecipe recipe = PatternImage(40, 30, 6, 5);
   const std::string png = png2zeq::testing::WritePngInto(dir, "dither.png", recipe);
   const DecodedPng preview = RoundTrip(dir, png, {"-depth", "565", "-dither"});
   ASSERT_EQ(preview.samples.size(), recipe.samples.size());
@@ -181,11 +188,7 @@ std::vector<ChannelLine> ChannelLines(const std::string& output) {
 
 TEST(ZeqRoundTrip, CompareReportsALosslessRoundTripAsInfinite) {
   TempDir dir;
-  PngRecipe recipe;
-  recipe.width = 16;
-  recipe.height = 16;
-  recipe.colourType = 6;
-  recipe.samples = PatternBytes(16 * 16 * 4, 3);
+  const PngRecipe recipe = PatternImage(16, 16, 6, 3);
   const std::string png = png2zeq::testing::WritePngInto(dir, "lossless.png", recipe);
   const auto run = ConvertAndCompare(dir, png, {}, png);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
@@ -205,11 +208,7 @@ TEST(ZeqRoundTrip, CompareReportsALosslessRoundTripAsInfinite) {
 
 TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
   TempDir dir;
-  PngRecipe recipe;
-  recipe.width = 32;
-  recipe.height = 32;
-  recipe.colourType = 6;
-  recipe.samples = PatternBytes(32 * 32 * 4, 8);
+  const PngRecipe recipe = PatternImage(32, 32, 6, 8);
   const std::string png = png2zeq::testing::WritePngInto(dir, "lossy.png", recipe);
   const auto run = ConvertAndCompare(dir, png, {"-depth", "565"}, png);
   EXPECT_EQ(run.exitStatus, 0) << run.output;
@@ -236,11 +235,7 @@ TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
 
 TEST(ZeqRoundTrip, CompareRefusesAnOriginalOfAnotherLayoutOrSize) {
   TempDir dir;
-  PngRecipe rgb;
-  rgb.width = 8;
-  rgb.height = 8;
-  rgb.colourType = 2;
-  rgb.samples = PatternBytes(8 * 8 * 3);
+  const PngRecipe rgb = PatternImage(8, 8, 2, 1);
   PngRecipe grey = rgb;
   grey.colourType = 0;
   PngRecipe wider = rgb;

@@ -12,7 +12,6 @@
 namespace zeq2png {
 namespace {
 
-using png2zeq::kZeqHeaderSize;
 using png2zeq::testing::Bytes;
 using png2zeq::testing::BuildZeqFile;
 using png2zeq::testing::CompressedZeqFile;
@@ -35,9 +34,9 @@ const Bytes& BasePixels() {
   static const Bytes pixels = PatternBytes(kWidth * kHeight * 3);
   return pixels;
 }
-Bytes BaseRaw() { return RawZeqFile(png2zeq::kFormatRgb888, kWidth, kHeight, BasePixels()); }
+Bytes BaseRaw() { return RawZeqFile(ZEQ_FORMAT_RGB888, kWidth, kHeight, BasePixels()); }
 Bytes BaseCompressed() {
-  return CompressedZeqFile(png2zeq::kFormatRgb888, kWidth, kHeight, BasePixels());
+  return CompressedZeqFile(ZEQ_FORMAT_RGB888, kWidth, kHeight, BasePixels());
 }
 
 ZeqResult Parse(const Bytes& file, ZeqImage* image) {
@@ -48,19 +47,19 @@ ZeqResult Parse(const Bytes& file, ZeqImage* image) {
 // describes the base image.
 Bytes WithStreamOf(const Bytes& streamPixels) {
   const Bytes stream = png2zeq::testing::Deflate(streamPixels);
-  png2zeq::OutputHeader header = RawHeader(png2zeq::kFormatRgb888, kWidth, kHeight);
+  png2zeq::OutputHeader header = RawHeader(ZEQ_FORMAT_RGB888, kWidth, kHeight);
   header.compressedLength = static_cast<uint32_t>(stream.size());
   return BuildZeqFile(header, stream);
 }
 
 // Replaces the compressed block of a file and keeps the header consistent.
 Bytes WithBlock(const Bytes& block) {
-  png2zeq::OutputHeader header = RawHeader(png2zeq::kFormatRgb888, kWidth, kHeight);
+  png2zeq::OutputHeader header = RawHeader(ZEQ_FORMAT_RGB888, kWidth, kHeight);
   header.compressedLength = static_cast<uint32_t>(block.size());
   return BuildZeqFile(header, block);
 }
 
-Bytes StreamOf(const Bytes& file) { return Bytes(file.begin() + kZeqHeaderSize, file.end()); }
+Bytes StreamOf(const Bytes& file) { return Bytes(file.begin() + ZEQ_HEADER_SIZE, file.end()); }
 
 // The base pixels deflated with a preset dictionary, which ZEQ files never use.
 Bytes StreamWithDictionary() {
@@ -82,11 +81,10 @@ Bytes StreamWithDictionary() {
 TEST(ZeqReader, AcceptsEveryFormatRawAndCompressed) {
   const struct {
     uint32_t format;
-    uint32_t bytesPerPixel;
-  } formats[] = {{0x0008, 1}, {0x8008, 2}, {0x0888, 3}, {0x8888, 4}, {0x0565, 2}, {0x8565, 3}};
+  } formats[] = {{0x0008}, {0x8008}, {0x0888}, {0x8888}, {0x0565}, {0x8565}};
   for (const auto& format : formats) {
     for (bool compressed : {false, true}) {
-      const Bytes pixels = PatternBytes(7 * 4 * format.bytesPerPixel, format.format);
+      const Bytes pixels = PatternBytes(7 * 4 * zeq_bytes_per_pixel(format.format), format.format);
       const Bytes file = compressed ? CompressedZeqFile(format.format, 7, 4, pixels)
                                     : RawZeqFile(format.format, 7, 4, pixels);
       ZeqImage image;
@@ -105,7 +103,7 @@ TEST(ZeqReader, AcceptsEveryFormatRawAndCompressed) {
 TEST(ZeqReader, AcceptsTheLargestImage) {
   const Bytes pixels = PatternBytes(1024 * 768 * 4);
   ZeqImage image;
-  EXPECT_EQ(Parse(CompressedZeqFile(png2zeq::kFormatRgba8888, 1024, 768, pixels), &image),
+  EXPECT_EQ(Parse(CompressedZeqFile(ZEQ_FORMAT_RGBA8888, 1024, 768, pixels), &image),
             ZeqResult::OK);
   EXPECT_EQ(image.pixels.size, pixels.size());
 }
@@ -195,7 +193,7 @@ const std::vector<Corruption>& Corruptions() {
        [] {
          Bytes f = BaseRaw();
          SetHeaderField(f, kRawLengthField, 0);
-         f.resize(kZeqHeaderSize);
+         f.resize(ZEQ_HEADER_SIZE);
          return f;
        },
        ZeqResult::ZEQRawLengthMismatch},
@@ -216,7 +214,7 @@ const std::vector<Corruption>& Corruptions() {
       {"header alone",
        [] {
          const Bytes f = BaseRaw();
-         return Bytes(f.begin(), f.begin() + kZeqHeaderSize);
+         return Bytes(f.begin(), f.begin() + ZEQ_HEADER_SIZE);
        },
        ZeqResult::ZEQFileSizeMismatch},
       {"compressedLength beyond the file",
@@ -312,7 +310,7 @@ TEST(ZeqReader, AllocatesNothingBeforeTheHeaderAndSizeAreChecked) {
   };
   for (const auto& claim : claims) {
     Bytes file = BaseRaw();
-    SetHeaderField(file, kFormatField, png2zeq::kFormatRgba8888);
+    SetHeaderField(file, kFormatField, ZEQ_FORMAT_RGBA8888);
     SetHeaderField(file, kWidthField, claim.width);
     SetHeaderField(file, kHeightField, claim.height);
     SetHeaderField(file, kRawLengthField, claim.rawLength);
@@ -374,7 +372,7 @@ TEST(ZeqReader, NeverAcceptsChangedPixels) {
         ZeqImage image;
         if (Parse(file, &image) != ZeqResult::OK) continue;
         // Flips in the raw pixels are undetectable by design: no checksum.
-        if (!checksummed && byte >= kZeqHeaderSize) continue;
+        if (!checksummed && byte >= ZEQ_HEADER_SIZE) continue;
         ASSERT_EQ(image.pixels.size, BasePixels().size()) << byte << ":" << bit;
         EXPECT_EQ(0, std::memcmp(image.pixels.data, BasePixels().data(), BasePixels().size()))
             << "byte " << byte << " bit " << bit;
@@ -403,7 +401,7 @@ TEST(ZeqReader, SurvivesArbitraryBytes) {
     Bytes file = BaseCompressed();
     // Keep a plausible header half the time, so the stream checks run too.
     if (round % 2 == 0) {
-      file.resize(kZeqHeaderSize);
+      file.resize(ZEQ_HEADER_SIZE);
       png2zeq::testing::Append(file, noise);
       SetHeaderField(file, kCompressedLengthField, static_cast<uint32_t>(noise.size()));
     } else {

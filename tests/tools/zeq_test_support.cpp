@@ -19,13 +19,13 @@ Bytes PatternBytes(size_t count, uint32_t seed) {
 }
 
 OutputHeader RawHeader(uint32_t pixelFormat, uint32_t width, uint32_t height) {
-  const ZeqFormatInfo* format = FindZeqFormat(pixelFormat);
-  const uint32_t bytesPerPixel = format != nullptr ? format->bytesPerPixel : 1;
-  return OutputHeader{kZeqMagic, pixelFormat, width, height, width * height * bytesPerPixel, 0};
+  const size_t known = zeq_bytes_per_pixel(pixelFormat);
+  const auto bytesPerPixel = static_cast<uint32_t>(known != 0 ? known : 1);
+  return OutputHeader{ZEQ_MAGIC, pixelFormat, width, height, width * height * bytesPerPixel, 0};
 }
 
 Bytes BuildZeqFile(const OutputHeader& header, const Bytes& block) {
-  Bytes file(kZeqHeaderSize);
+  Bytes file(ZEQ_HEADER_SIZE);
   EncodeZeqHeader(header, file.data());
   Append(file, block);
   return file;

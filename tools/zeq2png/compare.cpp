@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "job/conversion_job.h"
-#include "png/png_reader.h"
+#include "png/png_decoder.h"
 
 namespace zeq2png {
 namespace {
@@ -103,19 +102,18 @@ double PeakSignalToNoise(uint64_t squaredErrorSum, uint64_t sampleCount) {
 }
 
 ZeqResult CompareWithOriginal(const char* originalPath, const PreviewImage& preview) {
-  png2zeq::ConversionJob job{};
-  job.inputPath = originalPath;
-  const png2zeq::ErrorCode read = png2zeq::ReadPngImage(job);
+  png2zeq::PngImage image{};
+  const png2zeq::PngDecodeResult read = png2zeq::DecodePng(originalPath, false, &image);
   OwnedBlock original;
-  original.Adopt(job.pixels, job.pixelLength);
-  if (read == png2zeq::ErrorCode::OutOfMemory) return ZeqResult::OutOfMemory;
-  if (read != png2zeq::ErrorCode::OK) return ZeqResult::CompareReadFailed;
-  const bool sameSize = job.width == preview.width && job.height == preview.height;
-  const bool sameLayout = job.pngColourType == preview.pngColourType;
+  original.Adopt(image.samples, image.length);
+  if (read == png2zeq::PngDecodeResult::OutOfMemory) return ZeqResult::OutOfMemory;
+  if (read != png2zeq::PngDecodeResult::OK) return ZeqResult::CompareReadFailed;
+  const bool sameSize = image.width == preview.width && image.height == preview.height;
+  const bool sameLayout = image.colourType == preview.pngColourType;
   if (!sameSize || !sameLayout) {
     std::printf("The original \"%s\" is %u x %u %s, the ZEQ image %u x %u %s.\n", originalPath,
-                job.width, job.height, png2zeq::PngColourName(job.pngColourType), preview.width,
-                preview.height, png2zeq::PngColourName(preview.pngColourType));
+                image.width, image.height, png2zeq::PngColourName(image.colourType),
+                preview.width, preview.height, png2zeq::PngColourName(preview.pngColourType));
     return sameSize ? ZeqResult::CompareLayoutMismatch : ZeqResult::CompareSizeMismatch;
   }
 

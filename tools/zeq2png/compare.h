@@ -33,7 +33,7 @@ SampleComparison CompareSamples(const uint8_t* original, const uint8_t* preview,
 // error sum over `sampleCount` samples; +infinity when the sum is 0.
 double PeakSignalToNoise(uint64_t squaredErrorSum, uint64_t sampleCount);
 
-// Decodes the PNG at `originalPath` with the converter's reader and prints,
+// Decodes the PNG at `originalPath` with the converter's decoder and prints,
 // per channel and overall, the PSNR in dB ("inf" when no sample differs)
 // and the largest absolute difference against `preview`. Returns OK,
 // CompareReadFailed, CompareSizeMismatch, CompareLayoutMismatch or

@@ -9,13 +9,13 @@ namespace zeq2png {
 
 void PrintDecodeMemory(const ZeqImage& image, const uint8_t* data) {
   const png2zeq::OutputHeader& header = image.header;
-  const uint32_t row = header.width * image.format->bytesPerPixel;
+  const auto row = static_cast<uint32_t>(header.width * zeq_bytes_per_pixel(image.format->code));
   const uint32_t dataLength =
       header.compressedLength != 0 ? header.compressedLength : header.rawLength;
   zeq_info info;
   // The file passed the stricter checks of ParseZeq, so the loader accepts
   // its header too.
-  static_cast<void>(zeq_parse_header(data, png2zeq::kZeqHeaderSize + dataLength, &info));
+  static_cast<void>(zeq_parse_header(data, ZEQ_HEADER_SIZE + dataLength, &info));
   const auto whole = static_cast<uint32_t>(zeq_workspace_size(&info, 0));
   const auto streamed = static_cast<uint32_t>(zeq_workspace_size(&info, 1));
   if (header.compressedLength == 0) {

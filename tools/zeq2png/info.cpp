@@ -10,7 +10,7 @@ void PrintPixelFormat(uint32_t code) {
   const png2zeq::ZeqFormatInfo* format = png2zeq::FindZeqFormat(code);
   if (format != nullptr) {
     std::printf("Pixel format       0x%04X %s, %u bytes per pixel\n", code, format->name,
-                format->bytesPerPixel);
+                static_cast<unsigned>(zeq_bytes_per_pixel(code)));
   } else {
     std::printf("Pixel format       0x%04X unknown\n", code);
   }
@@ -36,7 +36,7 @@ void PrintZeqInfo(const char* path, size_t fileSize, const ZeqImage& image, ZeqR
   if (image.hasHeader) {
     const png2zeq::OutputHeader& header = image.header;
     std::printf("Magic              0x%08X%s\n", header.magic,
-                header.magic == png2zeq::kZeqMagic ? "" : ", not a ZEQ file");
+                header.magic == ZEQ_MAGIC ? "" : ", not a ZEQ file");
     PrintPixelFormat(header.pixelFormat);
     std::printf("Width              %u\n", header.width);
     std::printf("Height             %u\n", header.height);
@@ -44,7 +44,7 @@ void PrintZeqInfo(const char* path, size_t fileSize, const ZeqImage& image, ZeqR
     PrintCompression(header);
   } else {
     std::printf("Header             incomplete, %zu of %zu bytes\n", fileSize,
-                png2zeq::kZeqHeaderSize);
+                size_t{ZEQ_HEADER_SIZE});
   }
   if (result == ZeqResult::OK) {
     std::printf("Verdict            valid\n");

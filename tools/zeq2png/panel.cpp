@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/ascii.h"
+#include "common/options.h"
 
 namespace zeq2png {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "common/sibling_path.h"
 #include "zeq2png/panel.h"
+#include "common/path_parts.h"
 
 namespace zeq2png {
 

@@ -34,12 +34,12 @@ struct PreviewLayout {
 // How each pixel format is shown. Bytes per pixel come from the shared
 // format table; this table adds only what the preview needs.
 constexpr PreviewLayout kPreviewLayouts[] = {
-    {png2zeq::kFormatGrey8, PNG_COLOR_TYPE_GRAY, 1, nullptr},
-    {png2zeq::kFormatGreyAlpha88, PNG_COLOR_TYPE_GRAY_ALPHA, 2, nullptr},
-    {png2zeq::kFormatRgb888, PNG_COLOR_TYPE_RGB, 3, nullptr},
-    {png2zeq::kFormatRgba8888, PNG_COLOR_TYPE_RGB_ALPHA, 4, nullptr},
-    {png2zeq::kFormatRgb565, PNG_COLOR_TYPE_RGB, 3, ExpandRgb565},
-    {png2zeq::kFormatRgba5658, PNG_COLOR_TYPE_RGB_ALPHA, 4, ExpandRgba5658},
+    {ZEQ_FORMAT_GREY8, PNG_COLOR_TYPE_GRAY, 1, nullptr},
+    {ZEQ_FORMAT_GREYA88, PNG_COLOR_TYPE_GRAY_ALPHA, 2, nullptr},
+    {ZEQ_FORMAT_RGB888, PNG_COLOR_TYPE_RGB, 3, nullptr},
+    {ZEQ_FORMAT_RGBA8888, PNG_COLOR_TYPE_RGB_ALPHA, 4, nullptr},
+    {ZEQ_FORMAT_RGB565, PNG_COLOR_TYPE_RGB, 3, ExpandRgb565},
+    {ZEQ_FORMAT_RGBA5658, PNG_COLOR_TYPE_RGB_ALPHA, 4, ExpandRgba5658},
 };
 
 // The preview row of a format code, or nullptr for a code no file carries.
@@ -65,7 +65,7 @@ ZeqResult MakePreview(const ZeqImage& image, PreviewImage* preview) {
   // Only an image ParseZeq accepted holds the pixels its header describes.
   const size_t pixelCount = size_t{image.header.width} * image.header.height;
   if (image.pixels.data == nullptr ||
-      image.pixels.size != pixelCount * image.format->bytesPerPixel) {
+      image.pixels.size != pixelCount * zeq_bytes_per_pixel(image.format->code)) {
     return ZeqResult::ZEQRawLengthMismatch;
   }
   preview->width = image.header.width;

@@ -18,21 +18,22 @@ struct InputFile {
   }
 };
 
-// The most bytes any format in the shared table takes per pixel.
-constexpr uint32_t LargestBytesPerPixel() {
-  uint32_t largest = 0;
+// The most bytes any format a ZEQ file may carry takes per pixel.
+size_t LargestBytesPerPixel() {
+  size_t largest = 0;
   for (const png2zeq::ZeqFormatInfo& format : png2zeq::kZeqFormats) {
-    if (format.bytesPerPixel > largest) largest = format.bytesPerPixel;
+    const size_t bytes = zeq_bytes_per_pixel(format.code);
+    if (bytes > largest) largest = bytes;
   }
   return largest;
 }
 
-constexpr uLong kLargestRawLength =
-    uLong{png2zeq::kMaxImageWidth} * png2zeq::kMaxImageHeight * LargestBytesPerPixel();
-
 }  // namespace
 
-size_t MaxZeqFileSize() { return png2zeq::kZeqHeaderSize + compressBound(kLargestRawLength); }
+size_t MaxZeqFileSize() {
+  const uLong largestRawLength = uLong{ZEQ_MAX_WIDTH} * ZEQ_MAX_HEIGHT * LargestBytesPerPixel();
+  return ZEQ_HEADER_SIZE + compressBound(largestRawLength);
+}
 
 ZeqResult ReadZeqFile(const char* path, OwnedBlock* contents) {
   contents->Release();

@@ -7,8 +7,6 @@
 namespace zeq2png {
 namespace {
 
-using png2zeq::kZeqHeaderSize;
-
 // zlib's message for a stream whose Adler-32 does not match its output.
 constexpr const char* kZlibChecksumMessage = "incorrect data check";
 
@@ -73,18 +71,18 @@ ZeqResult InflateExactly(const uint8_t* block, uint32_t blockLength, uint8_t* ou
 
 // The header checks, in order; fills the format row as soon as it is known.
 ZeqResult CheckHeader(const png2zeq::OutputHeader& header, ZeqImage* image) {
-  if (header.magic != png2zeq::kZeqMagic) return ZeqResult::ZEQBadMagic;
+  if (header.magic != ZEQ_MAGIC) return ZeqResult::ZEQBadMagic;
   image->format = png2zeq::FindZeqFormat(header.pixelFormat);
   if (image->format == nullptr) return ZeqResult::ZEQUnknownPixelFormat;
-  if (header.width == 0 || header.width > png2zeq::kMaxImageWidth) {
+  if (header.width == 0 || header.width > ZEQ_MAX_WIDTH) {
     return ZeqResult::ZEQWidthOutOfRange;
   }
-  if (header.height == 0 || header.height > png2zeq::kMaxImageHeight) {
+  if (header.height == 0 || header.height > ZEQ_MAX_HEIGHT) {
     return ZeqResult::ZEQHeightOutOfRange;
   }
   // At most 1024 x 768 x 4: no overflow even in 32 bits, 64 for clarity.
   const uint64_t expectedRaw =
-      uint64_t{header.width} * header.height * image->format->bytesPerPixel;
+      uint64_t{header.width} * header.height * zeq_bytes_per_pixel(image->format->code);
   if (header.rawLength != expectedRaw) return ZeqResult::ZEQRawLengthMismatch;
   return ZeqResult::OK;
 }
@@ -97,7 +95,7 @@ ZeqResult ParseZeq(const uint8_t* data, size_t size, ZeqImage* image) {
   image->format = nullptr;
   image->pixels.Release();
   if (size == 0) return ZeqResult::ZEQFileEmpty;
-  if (size < kZeqHeaderSize) return ZeqResult::ZEQHeaderTruncated;
+  if (size < ZEQ_HEADER_SIZE) return ZeqResult::ZEQHeaderTruncated;
 
   const png2zeq::OutputHeader header = png2zeq::DecodeZeqHeader(data);
   image->hasHeader = true;
@@ -107,11 +105,11 @@ ZeqResult ParseZeq(const uint8_t* data, size_t size, ZeqImage* image) {
 
   const bool compressed = header.compressedLength != 0;
   const uint64_t dataLength = compressed ? header.compressedLength : header.rawLength;
-  if (uint64_t{size} != kZeqHeaderSize + dataLength) return ZeqResult::ZEQFileSizeMismatch;
+  if (uint64_t{size} != ZEQ_HEADER_SIZE + dataLength) return ZeqResult::ZEQFileSizeMismatch;
 
   // rawLength is checked against the image size by now, so it bounds this.
   if (!image->pixels.Allocate(header.rawLength)) return ZeqResult::OutOfMemory;
-  const uint8_t* block = data + kZeqHeaderSize;
+  const uint8_t* block = data + ZEQ_HEADER_SIZE;
   if (!compressed) {
     std::memcpy(image->pixels.data, block, header.rawLength);
     return ZeqResult::OK;

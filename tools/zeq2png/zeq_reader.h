@@ -2,6 +2,13 @@
 // Checks a whole ZEQ file held in memory and recovers its uncompressed
 // pixels. Safe on any bytes: nothing is allocated or read on the strength
 // of a header field before that field has been checked.
+//
+// Deliberately a second implementation of the checks, written apart from
+// the device loader's (loader/zeq_loader.c): the loader is tested and fuzzed
+// against this reader (tests/loader, fuzz/fuzz_zeq_loader.cpp), which only
+// works while the two stay independent. They share the format's facts
+// (zeq_loader.h's macros, zeq_bytes_per_pixel) and nothing else: do not
+// merge them or let one call the other's checks.
 
 #include <cstddef>
 #include <cstdint>

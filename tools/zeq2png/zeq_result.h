@@ -46,6 +46,11 @@ struct ZeqResultEntry {
   const char* message;
 };
 
+// The messages that quote a fact the loader's header writes as a number.
+inline constexpr auto kBadMagicMessage = png2zeq::JoinTexts(
+    "The file does not start with the ZEQ magic " PNG2ZEQ_FACT_TEXT(ZEQ_MAGIC) " (bytes ",
+    png2zeq::kMagicBytes.chars, ").");
+
 // One row per code, in code order: the error line prints the name, the line
 // before it the message, and -codes lists both.
 inline constexpr ZeqResultEntry kZeqResults[] = {
@@ -59,24 +64,26 @@ inline constexpr ZeqResultEntry kZeqResults[] = {
      "The input cannot be opened (missing, unreadable or a directory)."},
     {ZeqResult::ReadInputFileFailed, "ReadInputFileFailed", "The input could not be read whole."},
     {ZeqResult::ZEQFileTooLarge, "ZEQFileTooLarge",
-     "The file is larger than any ZEQ file of at most 1024 x 768 pixels can be."},
+     "The file is larger than any ZEQ file of at most " PNG2ZEQ_FACT_TEXT(ZEQ_MAX_WIDTH) " x "
+     PNG2ZEQ_FACT_TEXT(ZEQ_MAX_HEIGHT) " pixels can be."},
     {ZeqResult::ZEQFileEmpty, "ZEQFileEmpty", "The file is empty."},
     {ZeqResult::ZEQHeaderTruncated, "ZEQHeaderTruncated",
-     "The file ends inside the 24-byte header."},
-    {ZeqResult::ZEQBadMagic, "ZEQBadMagic",
-     "The file does not start with the ZEQ magic " PNG2ZEQ_FACT_TEXT(ZEQ_MAGIC)
-     " (bytes 5E 0B 5E 0B)."},
+     "The file ends inside the " PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) "-byte header."},
+    {ZeqResult::ZEQBadMagic, "ZEQBadMagic", kBadMagicMessage.chars},
     {ZeqResult::ZEQUnknownPixelFormat, "ZEQUnknownPixelFormat",
      "The pixel format code is none of " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_GREY8) ", "
      PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_GREYA88) ", " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGB888) ", "
      PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGBA8888) ", " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGB565) ", "
      PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGBA5658) "."},
-    {ZeqResult::ZEQWidthOutOfRange, "ZEQWidthOutOfRange", "The width is not within 1 to 1024."},
-    {ZeqResult::ZEQHeightOutOfRange, "ZEQHeightOutOfRange", "The height is not within 1 to 768."},
+    {ZeqResult::ZEQWidthOutOfRange, "ZEQWidthOutOfRange", 
+     "The width is not within 1 to " PNG2ZEQ_FACT_TEXT(ZEQ_MAX_WIDTH) "."},
+    {ZeqResult::ZEQHeightOutOfRange, "ZEQHeightOutOfRange", 
+     "The height is not within 1 to " PNG2ZEQ_FACT_TEXT(ZEQ_MAX_HEIGHT) "."},
     {ZeqResult::ZEQRawLengthMismatch, "ZEQRawLengthMismatch",
      "rawLength is not width x height x bytes per pixel."},
     {ZeqResult::ZEQFileSizeMismatch, "ZEQFileSizeMismatch",
-     "The file size is not 24 + compressedLength (24 + rawLength when compressedLength is 0)."},
+     "The file size is not " PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) " + compressedLength ("
+     PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) " + rawLength when compressedLength is 0)."},
     {ZeqResult::ZEQStreamCorrupt, "ZEQStreamCorrupt",
      "The compressed block is not a valid zlib stream."},
     {ZeqResult::ZEQStreamTruncated, "ZEQStreamTruncated",

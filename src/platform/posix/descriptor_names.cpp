@@ -1,5 +1,6 @@
-// Recognising an output path that names one of the process's own open
-// descriptors: /dev/stdout, /dev/fd/N, /proc/self/fd/N and links to them.
+// Following symbolic links, and recognising an output path that names one
+// of the process's own open descriptors: /dev/stdout, /dev/fd/N,
+// /proc/self/fd/N and links to them.
 // Such a path must be written through the descriptor, so that `>>` appends
 // and consecutive runs into one redirection follow each other; opened anew,
 // it would name whatever file the descriptor has open and be replaced.
@@ -15,9 +16,6 @@
 
 namespace png2zeq::posix {
 namespace {
-
-// Links followed before giving up, as the kernel would.
-constexpr int kMostLinkHops = 40;
 
 // The number a descriptor directory entry stands for, or -1 when `name` is
 // not all digits.
@@ -65,24 +63,34 @@ int DirectlyNamedDescriptor(const char* path) {
 
 }  // namespace
 
+bool CopyPath(const char* text, char (&buffer)[PATH_MAX]) {
+  const int length = std::snprintf(buffer, PATH_MAX, "%s", text);
+  return length >= 0 && length < PATH_MAX;
+}
+
+LinkStep FollowLink(char (&path)[PATH_MAX]) {
+  char target[PATH_MAX];
+  const ssize_t length = readlink(path, target, sizeof target - 1);
+  if (length < 0) return LinkStep::NotALink;
+  target[length] = '\0';
+  const char* slash = std::strrchr(path, '/');
+  const int keep =
+      (target[0] == '/' || slash == nullptr) ? 0 : static_cast<int>(slash - path) + 1;
+  char next[PATH_MAX];
+  const int written = std::snprintf(next, sizeof next, "%.*s%s", keep, path, target);
+  if (written < 0 || written >= PATH_MAX) return LinkStep::TooLong;
+  std::memcpy(path, next, static_cast<size_t>(written) + 1);
+  return LinkStep::Followed;
+}
+
 int NamedDescriptor(const char* path) {
   char current[PATH_MAX];
-  if (std::snprintf(current, sizeof current, "%s", path) >= PATH_MAX) return -1;
+  if (!CopyPath(path, current)) return -1;
   for (int hop = 0; hop <= kMostLinkHops; ++hop) {
     const int number = DirectlyNamedDescriptor(current);
     if (number >= 0) return fcntl(number, F_GETFD) != -1 ? number : -1;
-    char target[PATH_MAX];
-    const ssize_t length = readlink(current, target, sizeof target - 1);
-    if (length < 0) return -1;  // not a link: an ordinary name
-    target[length] = '\0';
-    // A relative target is relative to the link's own directory.
-    const char* slash = std::strrchr(current, '/');
-    const int keep =
-        (target[0] == '/' || slash == nullptr) ? 0 : static_cast<int>(slash - current) + 1;
-    char next[PATH_MAX];
-    const int written = std::snprintf(next, sizeof next, "%.*s%s", keep, current, target);
-    if (written < 0 || written >= PATH_MAX) return -1;
-    std::memcpy(current, next, static_cast<size_t>(written) + 1);
+    // Not a link: an ordinary name.
+    if (FollowLink(current) != LinkStep::Followed) return -1;
   }
   return -1;
 }

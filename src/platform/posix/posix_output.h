@@ -9,14 +9,6 @@
 
 namespace png2zeq::posix {
 
-struct OutputState {
-  int fd = -1;              // where the bytes go: the temporary, or the destination itself
-  int destinationFd = -1;   // the existing destination, holding its lock until commit
-  bool viaTemporary = false;
-  char destination[PATH_MAX] = {};  // resolved path the temporary replaces
-  char temporary[PATH_MAX] = {};    // ".<name>.XXXXXX.tmp" in the destination's directory
-};
-
 // Blocks every signal that the clean-up handles, saving the previous mask
 // in `previous`, so that creating, placing or removing the temporary and
 // (dis)arming the clean-up happen as one step.
@@ -36,6 +28,20 @@ void DisarmCleanup();
 void IgnoreFileSizeSignal();
 void RestoreFileSizeSignal();
 
+// Symbolic links followed before giving up, as the kernel would.
+inline constexpr int kMostLinkHops = 40;
+
+// Copies `text` into `buffer`; false when it does not fit.
+bool CopyPath(const char* text, char (&buffer)[PATH_MAX]);
+
+enum class LinkStep { NotALink, Followed, TooLong };
+
+// When `path` names a symbolic link, replaces it by the path the link
+// points to (a relative target is relative to the link's own directory) and
+// returns Followed, or TooLong when that does not fit. NotALink leaves
+// `path` as it was.
+LinkStep FollowLink(char (&path)[PATH_MAX]);
+
 // The descriptor `path` names when it is one of this process's own
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N, and links to them), or -1.
 int NamedDescriptor(const char* path);
@@ -49,9 +55,5 @@ bool MayReplace(const char* destination, const struct stat& existing);
 // among them) and mode, without ever granting a group the old file did not
 // have. False when an extended attribute or the mode cannot be set.
 bool CarryOverMetadata(int fromFd, int toFd, const struct stat& existing);
-
-// Puts the complete temporary in the destination's place in one step; false
-// when the destination is as it was. Each kind of system has its own.
-bool PlaceTemporary(OutputState* output);
 
 }  // namespace png2zeq::posix

@@ -4,13 +4,14 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cwchar>
 
-#include "platform/platform.h"
+#include "platform/system_output.h"
 #include "platform/windows/wide_path.h"
 #include "platform/windows/windows_output.h"
 
-namespace png2zeq {
+namespace png2zeq::system_output {
 namespace {
 
 using windows::FileFacts;
@@ -175,22 +176,13 @@ bool OpenOutput(const char* path, std::initializer_list<const char*> inputs, Out
 
 }  // namespace
 
-AtomicOutput::~AtomicOutput() { AbandonAtomicOutput(this); }
+bool InUse() { return IsOpen(gOutput.file) || IsOpen(gOutput.destination); }
 
-bool OpenAtomicOutput(const char* path, std::initializer_list<const char*> inputs,
-                      AtomicOutput* output) {
-  if (output->isOpen || IsOpen(gOutput.file) || IsOpen(gOutput.destination)) return false;
-  output->isOpen = true;
-  if (OpenOutput(path, inputs, &gOutput)) return true;
-  AbandonAtomicOutput(output);
-  return false;
+bool Open(const char* path, std::initializer_list<const char*> inputs) {
+  return OpenOutput(path, inputs, &gOutput);
 }
 
-ptrdiff_t WriteAtomicOutput(AtomicOutput* output, const void* data, size_t size) {
-  if (!output->isOpen) {
-    errno = EBADF;
-    return -1;
-  }
+ptrdiff_t Write(const void* data, size_t size) {
   DWORD written = 0;
   const BOOL wrote = WriteFile(gOutput.file, data, static_cast<DWORD>(size < kLargestWrite ? size : kLargestWrite),
                                &written, nullptr);
@@ -200,12 +192,10 @@ ptrdiff_t WriteAtomicOutput(AtomicOutput* output, const void* data, size_t size)
   return -1;
 }
 
-bool CommitAtomicOutput(AtomicOutput* output) {
-  if (!output->isOpen) return false;
+bool Commit() {
   if (!gOutput.viaTemporary) {
     const bool closed = CloseHandle(gOutput.file) != 0;
     gOutput.file = INVALID_HANDLE_VALUE;
-    AbandonAtomicOutput(output);
     return closed;
   }
   windows::BeginOutputStep();
@@ -227,12 +217,10 @@ bool CommitAtomicOutput(AtomicOutput* output) {
   windows::DisarmCleanup();
   gOutput.viaTemporary = false;
   windows::EndOutputStep();
-  AbandonAtomicOutput(output);
   return placed;
 }
 
-void AbandonAtomicOutput(AtomicOutput* output) {
-  if (!output->isOpen) return;
+void Close() {
   windows::BeginOutputStep();
   CloseAndForget(&gOutput.file);  // deletes a temporary, which is marked so
   if (gOutput.viaTemporary) {
@@ -242,7 +230,6 @@ void AbandonAtomicOutput(AtomicOutput* output) {
   }
   windows::EndOutputStep();
   CloseAndForget(&gOutput.destination);
-  output->isOpen = false;
 }
 
-}  // namespace png2zeq
+}  // namespace png2zeq::system_output

@@ -11,13 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
 #include "platform/posix/posix_output.h"
+#include "platform/system_output.h"
 
-namespace png2zeq {
+namespace png2zeq::system_output {
 namespace {
-
-using posix::OutputState;
 
 // Temporary names end in ".XXXXXX.tmp"; the random part comes before the suffix.
 constexpr const char* kTemporaryPattern = "%.*s/.%.*s.XXXXXX.tmp";
@@ -25,12 +23,17 @@ constexpr int kTemporarySuffixLength = 4;  // ".tmp"
 // Leaves room for the dot, the random part and the suffix within NAME_MAX.
 constexpr int kLongestNameInTemporary = 200;
 
-// Dangling symbolic links followed before giving up, as the kernel would.
-constexpr int kMostLinkHops = 40;
-
 // A run that locked a file another run renamed over meanwhile tries the
 // successor; more replacements than this in a row mean a busy destination.
 constexpr int kLockAttempts = 4;
+
+struct OutputState {
+  int fd = -1;              // where the bytes go: the temporary, or the destination itself
+  int destinationFd = -1;   // the existing destination, holding its lock until commit
+  bool viaTemporary = false;
+  char destination[PATH_MAX] = {};  // resolved path the temporary replaces
+  char temporary[PATH_MAX] = {};    // ".<name>.XXXXXX.tmp" in the destination's directory
+};
 
 // The process's one open output.
 OutputState gOutput;
@@ -48,32 +51,16 @@ bool IsAnInput(std::initializer_list<const char*> inputs, const struct stat& fil
   return false;
 }
 
-// Copies `text` into `buffer`; false when it does not fit.
-bool CopyPath(const char* text, char (&buffer)[PATH_MAX]) {
-  const int length = std::snprintf(buffer, PATH_MAX, "%s", text);
-  return length >= 0 && length < PATH_MAX;
-}
-
 // Follows `path` through dangling symbolic links to the name a new file
 // would get, and writes that name with its directory resolved to
 // `resolved`. False when the directory does not exist or a part is too long.
 bool ResolveNewFile(const char* path, char (&resolved)[PATH_MAX]) {
   char current[PATH_MAX];
-  if (!CopyPath(path, current)) return false;
+  if (!posix::CopyPath(path, current)) return false;
   for (int hop = 0;; ++hop) {
-    char target[PATH_MAX];
-    const ssize_t length = readlink(current, target, sizeof target - 1);
-    if (length < 0) break;  // not a link: the name to create
-    if (hop == kMostLinkHops) return false;
-    target[length] = '\0';
-    const char* slash = std::strrchr(current, '/');
-    // A relative target is relative to the link's own directory.
-    const int keep =
-        (target[0] == '/' || slash == nullptr) ? 0 : static_cast<int>(slash - current) + 1;
-    char next[PATH_MAX];
-    const int written = std::snprintf(next, PATH_MAX, "%.*s%s", keep, current, target);
-    if (written < 0 || written >= PATH_MAX) return false;
-    std::memcpy(current, next, static_cast<size_t>(written) + 1);
+    const posix::LinkStep step = posix::FollowLink(current);
+    if (step == posix::LinkStep::NotALink) break;  // the name to create
+    if (step == posix::LinkStep::TooLong || hop == posix::kMostLinkHops) return false;
   }
   char* slash = std::strrchr(current, '/');
   const char* name = slash != nullptr ? slash + 1 : current;
@@ -179,50 +166,62 @@ bool OpenOutput(const char* path, std::initializer_list<const char*> inputs, Out
          CreateTemporary(output, &destination);
 }
 
+#if defined(__linux__) && !defined(PNG2ZEQ_GENERIC_POSIX)
+// Puts the complete temporary in place on Linux. An existing destination is
+// swapped with the temporary and then removed under the temporary's name,
+// and only then is writing the new file out started, as a rename over the
+// old file would have done: on ext4, removing the old file while that
+// writeback runs makes the removal wait for it, a few percent of a run.
+// Where the file system cannot swap, a plain rename. False when the
+// destination is as it was.
+bool PlaceTemporary(OutputState* output) {
+  if (output->destinationFd >= 0 && renameat2(AT_FDCWD, output->temporary, AT_FDCWD,
+                                              output->destination, RENAME_EXCHANGE) == 0) {
+    unlink(output->temporary);  // now the previous file
+    close(output->destinationFd);
+    output->destinationFd = -1;
+    sync_file_range(output->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    return true;
+  }
+  return rename(output->temporary, output->destination) == 0;
+}
+#else
+// Puts the complete temporary in place on any POSIX system (macOS, the
+// BSDs): rename(2) replaces the destination's name in one step. False when
+// the destination is as it was.
+bool PlaceTemporary(OutputState* output) {
+  return std::rename(output->temporary, output->destination) == 0;
+}
+#endif
+
 }  // namespace
 
-AtomicOutput::~AtomicOutput() { AbandonAtomicOutput(this); }
+bool InUse() { return gOutput.fd >= 0 || gOutput.destinationFd >= 0; }
 
-bool OpenAtomicOutput(const char* path, std::initializer_list<const char*> inputs,
-                      AtomicOutput* output) {
-  if (output->isOpen || gOutput.fd >= 0 || gOutput.destinationFd >= 0) return false;
-  output->isOpen = true;
+bool Open(const char* path, std::initializer_list<const char*> inputs) {
   posix::IgnoreFileSizeSignal();
-  if (OpenOutput(path, inputs, &gOutput)) return true;
-  AbandonAtomicOutput(output);
-  return false;
+  return OpenOutput(path, inputs, &gOutput);
 }
 
-ptrdiff_t WriteAtomicOutput(AtomicOutput* output, const void* data, size_t size) {
-  if (!output->isOpen) {
-    errno = EBADF;
-    return -1;
-  }
-  return write(gOutput.fd, data, size);
-}
+ptrdiff_t Write(const void* data, size_t size) { return write(gOutput.fd, data, size); }
 
-bool CommitAtomicOutput(AtomicOutput* output) {
-  if (!output->isOpen) return false;
+bool Commit() {
   if (!gOutput.viaTemporary) {
     const bool closed = close(gOutput.fd) == 0;
     gOutput.fd = -1;
-    AbandonAtomicOutput(output);
     return closed;
   }
   sigset_t previousMask;
   posix::BlockCleanupSignals(&previousMask);
-  const bool placed = posix::PlaceTemporary(&gOutput);
+  const bool placed = PlaceTemporary(&gOutput);
   if (!placed) unlink(gOutput.temporary);
   posix::DisarmCleanup();
   sigprocmask(SIG_SETMASK, &previousMask, nullptr);
   gOutput.viaTemporary = false;
-  // Only now may another run take the destination.
-  AbandonAtomicOutput(output);
   return placed;
 }
 
-void AbandonAtomicOutput(AtomicOutput* output) {
-  if (!output->isOpen) return;
+void Close() {
   if (gOutput.fd >= 0) close(gOutput.fd);
   gOutput.fd = -1;
   if (gOutput.viaTemporary) {
@@ -236,7 +235,6 @@ void AbandonAtomicOutput(AtomicOutput* output) {
   if (gOutput.destinationFd >= 0) close(gOutput.destinationFd);
   gOutput.destinationFd = -1;
   posix::RestoreFileSizeSignal();
-  output->isOpen = false;
 }
 
-}  // namespace png2zeq
+}  // namespace png2zeq::system_output
