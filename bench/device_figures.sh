@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The device loader's figures, for the README (not part of CI):
+# The device loader's figures, for examples/cortex-m/README.md, docs/loader.md
+# and docs/panel-layouts.md (not part of CI):
 #  - the workspace zeq_decode and a stream need on this host (its zlib);
 #  - on a Cortex-M4, from examples/cortex-m built against an install of
 #    BUILD_DIR (arm-none-eabi-gcc -Os, zlib's inflate with NO_GZIP and

@@ -21,12 +21,14 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cmake (>= 3.20), zlib1g-dev")
 
 # `cpack -G ZIP` in a Windows build makes png2zeq-<version>-win64.zip instead:
 # both tools, the CMake package (its png2zeq_add_images() runs png2zeq.exe),
-# the loader and the README, under one top directory.
+# the loader, and the README with the pages it links to (docs/, man/) where
+# its links find them, under one top directory.
 if(WIN32)
   math(EXPR pointer_bits "${CMAKE_SIZEOF_VOID_P} * 8")
   set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win${pointer_bits}")
   set(CPACK_PACKAGING_INSTALL_PREFIX "")
   set(CPACK_GENERATOR ZIP)
   install(FILES README.md DESTINATION .)
+  install(DIRECTORY docs man DESTINATION .)
 endif()
 include(CPack)

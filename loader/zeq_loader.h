@@ -97,15 +97,16 @@ size_t zeq_workspace_size(const zeq_info *info, int streaming);
       (less with 64-bit Windows' 32-bit longs); rounded up to 16, 7168;
     - up to 15 bytes to align a workspace at any address (the strictest
       alignment is 16 bytes on 64-bit hosts, 8 on a Cortex-M);
-    - a stream's own record, 208 bytes on 64-bit hosts (128 on a Cortex-M),
-      and its input buffer of 1024 bytes; the window is 2^window_bits bytes,
+    - a stream's own record, up to 224 bytes on 64-bit hosts (less on a
+      Cortex-M),
+      and its input buffer of 512 bytes; the window is 2^window_bits bytes,
       a multiple of every alignment;
     - zeq_decode: no window, only 256 bytes to judge a stream that runs on.
-   Stream: 7168 + 15 + 208 + 1024 = 8415, decode: 7168 + 15 + 256 = 7439,
-   each rounded up to a multiple of 64. The stream bound is 33 bytes over
-   the exact figure on 64-bit Linux and 169 on a Cortex-M4, the decode
+   Stream: 7168 + 15 + 224 + 512 = 7919, decode: 7168 + 15 + 256 = 7439,
+   each rounded up to a multiple of 64. The stream bound is 17 bytes over
+   the exact figure on 64-bit Linux and 161 on a Cortex-M4, the decode
    bound 49 and 105. */
-#define ZEQ_STREAM_WORKSPACE_OVERHEAD 8448u
+#define ZEQ_STREAM_WORKSPACE_OVERHEAD 7936u
 #define ZEQ_STREAM_WORKSPACE_BOUND(window_bits) \
   (ZEQ_STREAM_WORKSPACE_OVERHEAD + ((size_t)1 << (window_bits)))
 #define ZEQ_DECODE_WORKSPACE_BOUND 7488u

@@ -20,7 +20,7 @@ export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 deps=$root/build/web-deps
 prefix=$deps/prefix
 build=$root/build/web
-jobs=${PNG2ZEQ_JOBS:-2}
+source scripts/jobs.sh
 mkdir -p "$prefix/include" "$prefix/lib/pkgconfig"
 
 # A library is built again only when its sources or the compiler changed.
