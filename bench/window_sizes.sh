@@ -10,22 +10,9 @@
 # Usage: bench/window_sizes.sh BUILD_DIR [RUNS]   (RUNS defaults to 3)
 set -euo pipefail
 
-build_dir=${1:?usage: $0 BUILD_DIR [RUNS]}
-runs=${2:-3}
-converter="$build_dir/bin/png2zeq"
-here=$(cd "$(dirname "$0")" && pwd)
-photos=${PNG2ZEQ_SHARED_DIR:-$here/../../shared}/photos
-
-[[ -x $converter ]] || { echo "no converter at $converter" >&2; exit 1; }
-[[ -d $photos ]] || { echo "no photographs in $photos" >&2; exit 1; }
-
-work=$(mktemp -d /tmp/png2zeq-window-sizes-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-
-# shellcheck disable=SC2046  # pkg-config's flags are meant to split
-"${CXX:-c++}" -std=c++20 -O2 -o "$work/ui_images" "$here/ui_images.cpp" \
-  $(pkg-config --cflags --libs libpng)
-"$work/ui_images" "$work"
+bench_name=window-sizes
+# shellcheck source=bench/size_images.sh
+source "$(dirname "$0")/size_images.sh"
 cp "$here/../examples/cortex-m/images/panel.png" "$work/ui-panel-320x240.png"
 
 # Median CPU time (user + system) in ms of RUNS conversions of $1 with the
