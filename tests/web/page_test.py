@@ -15,6 +15,7 @@ for needed in (os.path.join(DIST, 'index.html'), '/usr/bin/chromium', '/usr/bin/
 try:
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.support.select import Select
 except ImportError:
     sys.exit(print('Skipped: no python3-selenium'))
 
@@ -34,8 +35,9 @@ LAYOUTS = [(0, 1), (0, 2), (0, 4), (0, 8), (0, 16), (2, 8), (2, 16), (3, 1), (3,
 IMAGES = {f'type{t}-depth{d}.png': png(13, 7, t, d) for t, d in LAYOUTS}
 IMAGES.update({'one.png': png(1, 1, 6, 8), 'large.png': png(1024, 768, 2, 8), 'corrupt.png': png(9, 9, 2, 8)[:60],
                'oversize.png': png(1025, 1, 0, 8), 'sample.png': pathlib.Path(SAMPLE).read_bytes()})
-OPTION_SETS = [dict(zip(('depth', 'dither', 'uncompressed', 'best'), flags))
-               for flags in itertools.product((0, 565), (0, 1), (0, 1), (0, 1))]
+OPTION_SETS = [dict(zip(('depth', 'dither', 'uncompressed', 'best', 'window'), flags))
+               for flags in itertools.product((0, 565), (0, 1), (0, 1), (0, 1), (0,))]
+OPTION_SETS += [dict(depth=565, dither=0, uncompressed=0, best=best, window=bits) for best in (0, 1) for bits in (9, 12)]
 TO_BASE64 = 'const b64 = (bytes) => bytes && btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(""));'
 
 
@@ -46,6 +48,7 @@ def native(name, options):
         source.write_bytes(IMAGES[name])
         args = ['-depth', '565'] * bool(options['depth']) + ['-' + flag for flag in ('dither', 'uncompressed', 'best')
                                                              if options[flag]]
+        args += ['-window', str(options['window'])] * bool(options['window'])
         code = subprocess.run([NATIVE] + args + ['-output', output, source], capture_output=True).returncode
         return code, output.read_bytes() if output.exists() else None
 
@@ -89,6 +92,8 @@ class PageTest(unittest.TestCase):
             for box in self.driver.find_elements('css selector', 'input[type=checkbox]'):
                 if box.is_selected() != bool(options[box.get_attribute('id')]):
                     box.click()
+            window = Select(self.driver.find_element('id', 'window'))
+            window.select_by_visible_text(str(options['window'])) if options['window'] else window.select_by_value('')
             before = len(self.driver.find_elements('class name', 'result'))
             self.driver.find_element('id', 'png-input').send_keys('\n'.join(os.path.join(self.files.name, n)
                                                                              for n in names))
@@ -117,7 +122,8 @@ class PageTest(unittest.TestCase):
     def test_from_file_url(self):
         self.check_page(pathlib.Path(DIST, 'index.html').absolute().as_uri(), list(IMAGES), OPTION_SETS,
                         [(['sample.png', 'type6-depth8.png'], OPTION_SETS[0]),
-                         (['sample.png', 'corrupt.png', 'type3-depth4.png'], OPTION_SETS[-3])])
+                         (['sample.png', 'corrupt.png', 'type3-depth4.png'], OPTION_SETS[13]),
+                         (['sample.png'], OPTION_SETS[-1])])
         shot = self.driver.get_screenshot_as_png()  # two results and more in view
         at, pixels = 8, b''
         while at < len(shot):
