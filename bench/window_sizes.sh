@@ -55,20 +55,17 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 
 echo "File size in bytes (against window 15), -depth 565:"
 header "image \\ window bits"
-for name in "${names[@]}"; do
-  printf '| %s |' "$name"
+# One row of sizes: LABEL, the table (bytes or total) and its key.
+size_row() {
+  local -n sizes=$2
+  printf '| %s |' "$1"
   for bits in "${windows[@]}"; do
-    printf ' %d (%s) |' "${bytes[$name,$bits]}" "$(ratio "${bytes[$name,$bits]}" "${bytes[$name,15]}")"
+    printf ' %d (%s) |' "${sizes[$3,$bits]}" "$(ratio "${sizes[$3,$bits]}" "${sizes[$3,15]}")"
   done
   printf '\n'
-done
-for kind in photographs "UI screens"; do
-  printf '| **%s, total** |' "$kind"
-  for bits in "${windows[@]}"; do
-    printf ' %d (%s) |' "${total[$kind,$bits]}" "$(ratio "${total[$kind,$bits]}" "${total[$kind,15]}")"
-  done
-  printf '\n'
-done
+}
+for name in "${names[@]}"; do size_row "$name" bytes "$name"; done
+for kind in photographs "UI screens"; do size_row "**$kind, total**" total "$kind"; done
 
 echo
 echo "Median CPU time (user + system) of a whole run in ms, -depth 565:"
