@@ -67,8 +67,9 @@ include_guard(GLOBAL)
 #                          call's files and steps;
 #   _HEADERS               the images' headers still to write, by path, and per
 #   _HEADER_<path>         header: its target, include guard, the path from it
-#                          to the images' constants and its maxima's prefix,
-#                          then its symbols.
+#                          to the images' constants, its maxima's prefix and its
+#                          name, then its symbols;
+#   _MAXIMA_<PREFIX>       the headers whose maxima have that prefix.
 set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
 
 # Stops the configuration with the arguments after <target>, joined, after
@@ -254,14 +255,20 @@ function(_png2zeq_declare target header_name symbols private_dir)
     string(MAKE_C_IDENTIFIER "PNG2ZEQ_${dir_key}_${header_name}" guard)
     string(TOUPPER "${guard}" guard)
     # The maxima are named after the header's file name: fw_images.h gives
-    # FW_IMAGES_MAX_WIDTH.
+    # FW_IMAGES_MAX_WIDTH. Headers may share those names (fw-a_images.h and
+    # fw_a_images.h), as long as no file includes two of them: each stops
+    # the compilation where another came first. Nothing else may take them.
     get_filename_component(maxima "${header_name}" NAME_WLE)
     string(MAKE_C_IDENTIFIER "${maxima}" maxima)
     string(TOUPPER "${maxima}" maxima)
-    _png2zeq_claim(${target} "the header ${header_name} of target ${target}" ${maxima}_MAX_WIDTH
-      ${maxima}_MAX_HEIGHT ${maxima}_MAX_RAW_LENGTH ${maxima}_MAX_WINDOW_BITS)
+    get_property(sharers GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_MAXIMA_${maxima}")
+    if(NOT sharers)
+      _png2zeq_claim(${target} "the header ${header_name} of target ${target}" ${maxima}_MAX_WIDTH
+        ${maxima}_MAX_HEIGHT ${maxima}_MAX_RAW_LENGTH ${maxima}_MAX_WINDOW_BITS)
+    endif()
+    set_property(GLOBAL APPEND PROPERTY "PNG2ZEQ_REGISTRY_MAXIMA_${maxima}" "${path}")
     set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}"
-      "${target}" "${guard}" "${constants}" "${maxima}")
+      "${target}" "${guard}" "${constants}" "${maxima}" "${header_name}")
     # Public, so that what links a library of images sees its declarations
     # too; build-tree only, so that such a library can still be installed.
     target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${private_dir}/include>")
@@ -274,12 +281,25 @@ endfunction()
 # content changes. Each declares its symbols, includes, per image, the
 # constants that the conversion step writes, and raises each maximum to the
 # image's figure where it is larger: the maxima stay integer constant
-# expressions, and follow the images without any step of their own.
+# expressions, and follow the images without any step of their own. A header
+# whose maxima have the names of another's stops with #error, naming both,
+# in a file that has included the other.
 function(_png2zeq_write_headers)
   get_property(headers GLOBAL PROPERTY PNG2ZEQ_REGISTRY_HEADERS)
   foreach(path IN LISTS headers)
     get_property(symbols GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}")
-    list(POP_FRONT symbols target guard constants maxima)
+    list(POP_FRONT symbols target guard constants maxima header_name)
+    set(clashes "")
+    get_property(sharers GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_MAXIMA_${maxima}")
+    list(REMOVE_ITEM sharers "${path}")
+    foreach(other IN LISTS sharers)
+      get_property(entry GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${other}")
+      list(GET entry 0 1 4 other)
+      list(POP_FRONT other other_target other_guard other_name)
+      string(APPEND clashes "#ifdef ${other_guard}\n#error \"${header_name} of target ${target} and "
+        "${other_name} of target ${other_target} both define ${maxima}_MAX_WIDTH and the rest; "
+        "include only one of them in a file, or give one call another HEADER\"\n#endif\n")
+    endforeach()
     set(includes "")
     set(declarations "")
     set(raises "")
