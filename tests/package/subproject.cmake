@@ -1,5 +1,5 @@
 # Builds subproject/ in WORK with Ninja and Makefiles, natively or for TOOLCHAIN,
-# twice with another PNG in between (main.c checks the constants), and sees
+# twice with another PNG in between (main.c checks the constants), then sees
 # clash.c stopped; natively
 # runs it and checks that png2zeq set no build type, added no tests, installs nothing.
 cmake_minimum_required(VERSION 3.20)

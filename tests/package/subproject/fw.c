@@ -1,5 +1,4 @@
 /* Built for fw-a and for fw_a, each with its own header. */
 #include IMAGES_HEADER
-#include "expected.h"
 
-typedef char maxima_follow_the_png[FW_A_IMAGES_MAX_WIDTH == EXPECTED_WIDTH ? 1 : -1];
+typedef char has_maxima[FW_A_IMAGES_MAX_WIDTH > 0 ? 1 : -1];
