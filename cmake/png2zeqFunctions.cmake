@@ -65,11 +65,11 @@ include_guard(GLOBAL)
 #                          names ignore case);
 #   _CALLS_<target>        how many calls <target> has had: it numbers each
 #                          call's files and steps;
+#   _MAXIMA_<PREFIX>       the headers whose maxima have that prefix, by path;
 #   _HEADERS               the images' headers still to write, by path, and per
 #   _HEADER_<path>         header: its target, include guard, the path from it
-#                          to the images' constants, its maxima's prefix and its
-#                          name, then its symbols;
-#   _MAXIMA_<PREFIX>       the headers whose maxima have that prefix.
+#                          to the constants, its maxima's prefix and its name,
+#                          then its symbols.
 set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
 
 # Stops the configuration with the arguments after <target>, joined, after
