@@ -65,9 +65,10 @@ include_guard(GLOBAL)
 #                          names ignore case);
 #   _CALLS_<target>        how many calls <target> has had: it numbers each
 #                          call's files and steps;
+#   _MAXIMA_<PREFIX>       the headers whose maxima have that prefix, by path;
 #   _HEADERS               the images' headers still to write, by path, and per
 #   _HEADER_<path>         header: its target, include guard, the path from it
-#                          to the images' constants and its maxima's prefix,
+#                          to the constants, its maxima's prefix and its name,
 #                          then its symbols.
 set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER "${png2zeq_LOADER_SOURCE_DIR}/zeq_loader.h")
 
@@ -254,14 +255,20 @@ function(_png2zeq_declare target header_name symbols private_dir)
     string(MAKE_C_IDENTIFIER "PNG2ZEQ_${dir_key}_${header_name}" guard)
     string(TOUPPER "${guard}" guard)
     # The maxima are named after the header's file name: fw_images.h gives
-    # FW_IMAGES_MAX_WIDTH.
+    # FW_IMAGES_MAX_WIDTH. Headers may share those names (fw-a_images.h and
+    # fw_a_images.h), as long as no file includes two of them: each stops
+    # the compilation where another came first. Nothing else may take them.
     get_filename_component(maxima "${header_name}" NAME_WLE)
     string(MAKE_C_IDENTIFIER "${maxima}" maxima)
     string(TOUPPER "${maxima}" maxima)
-    _png2zeq_claim(${target} "the header ${header_name} of target ${target}" ${maxima}_MAX_WIDTH
-      ${maxima}_MAX_HEIGHT ${maxima}_MAX_RAW_LENGTH ${maxima}_MAX_WINDOW_BITS)
+    get_property(sharers GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_MAXIMA_${maxima}")
+    if(NOT sharers)
+      _png2zeq_claim(${target} "the header ${header_name} of target ${target}" ${maxima}_MAX_WIDTH
+        ${maxima}_MAX_HEIGHT ${maxima}_MAX_RAW_LENGTH ${maxima}_MAX_WINDOW_BITS)
+    endif()
+    set_property(GLOBAL APPEND PROPERTY "PNG2ZEQ_REGISTRY_MAXIMA_${maxima}" "${path}")
     set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}"
-      "${target}" "${guard}" "${constants}" "${maxima}")
+      "${target}" "${guard}" "${constants}" "${maxima}" "${header_name}")
     # Public, so that what links a library of images sees its declarations
     # too; build-tree only, so that such a library can still be installed.
     target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${private_dir}/include>")
@@ -274,12 +281,25 @@ endfunction()
 # content changes. Each declares its symbols, includes, per image, the
 # constants that the conversion step writes, and raises each maximum to the
 # image's figure where it is larger: the maxima stay integer constant
-# expressions, and follow the images without any step of their own.
+# expressions, and follow the images without any step of their own. A header
+# whose maxima have the names of another's stops with #error, naming both,
+# in a file that has included the other.
 function(_png2zeq_write_headers)
   get_property(headers GLOBAL PROPERTY PNG2ZEQ_REGISTRY_HEADERS)
   foreach(path IN LISTS headers)
     get_property(symbols GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${path}")
-    list(POP_FRONT symbols target guard constants maxima)
+    list(POP_FRONT symbols target guard constants maxima header_name)
+    set(clashes "")
+    get_property(sharers GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_MAXIMA_${maxima}")
+    list(REMOVE_ITEM sharers "${path}")
+    foreach(other IN LISTS sharers)
+      get_property(entry GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_HEADER_${other}")
+      list(GET entry 0 1 4 other)
+      list(POP_FRONT other other_target other_guard other_name)
+      string(APPEND clashes "#ifdef ${other_guard}\n#error \"${header_name} of target ${target} and "
+        "${other_name} of target ${other_target} both define ${maxima}_MAX_WIDTH and the rest; "
+        "include only one of them in a file, or give one call another HEADER\"\n#endif\n")
+    endforeach()
     set(includes "")
     set(declarations "")
     set(raises "")
@@ -297,16 +317,15 @@ function(_png2zeq_write_headers)
   endforeach()
 endfunction()
 
-# Takes the arguments described at the top of this file; adds one build step
-# per image and one custom target per call that <target> depends on, and with
-# EMBED the sources and header that compile the images into <target>. Stops
-# the configuration with a message on bad arguments, file names a build
-# cannot carry, or names and outputs claimed twice in the build.
-function(png2zeq_add_images target)
-  # 1. The arguments and the target.
-  cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
-    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX;WINDOW;MAX_BYTES;MAX_TOTAL_BYTES;MAX_STREAM_RAM;MIN_PSNR;MANIFEST"
-    "IMAGES")
+# The steps of png2zeq_add_images(), numbered as at the top of this file.
+# Each runs inside a call and reads its variables: the parsed arguments
+# arg_*, and from step 2 on target (the real one, not an alias), call (its
+# name in messages), calls (its number among <target>'s calls), private_dir,
+# output_dir and manifest. What a step gives the next ones it sets in the
+# caller.
+
+# 1. Refuses the first mistake in the arguments, naming <target>.
+function(_png2zeq_check_arguments target)
   set(depth 565)
   if(NOT TARGET ${target})
     _png2zeq_refuse(${target} "no target named ${target}; create it first.")
@@ -345,6 +364,12 @@ function(png2zeq_add_images target)
   elseif(DEFINED arg_MIN_PSNR AND NOT TARGET png2zeq::zeq2png)
     _png2zeq_refuse(${target} "MIN_PSNR needs png2zeq::zeq2png, which this png2zeq package lacks.")
   endif()
+endfunction()
+
+# 1, continued. Refuses a <target> that cannot take the call. Sets target to
+# the target an alias stands for and the defaults of arg_SYMBOL_PREFIX and
+# arg_HEADER; with EMBED, reserves the loader's names.
+function(_png2zeq_check_target target)
   get_target_property(real_target ${target} ALIASED_TARGET)
   if(real_target)
     set(target ${real_target})
@@ -357,16 +382,20 @@ function(png2zeq_add_images target)
     _png2zeq_refuse(${target} "EMBED needs a target that compiles sources, and ${target} is a ${type}.")
   endif()
   if(NOT DEFINED arg_SYMBOL_PREFIX)
-    set(arg_SYMBOL_PREFIX zeq)
+    set(arg_SYMBOL_PREFIX zeq PARENT_SCOPE)
   endif()
   if(NOT DEFINED arg_HEADER)
-    set(arg_HEADER "${target}_images.h")
+    set(arg_HEADER "${target}_images.h" PARENT_SCOPE)
   endif()
-  string(TOUPPER "${arg_SYMBOL_PREFIX}" macro_prefix)
   if(arg_EMBED)
     _png2zeq_reserve_loader_names(${target})
   endif()
+  set(target ${target} PARENT_SCOPE)
+endfunction()
 
+# 1, continued. Sets private_dir, calls, output_dir, call and manifest (the
+# manifest's path, claimed, or "") for <target>'s call.
+function(_png2zeq_place_call target)
   # One private directory per target for the options files, embedding
   # sources, constants and headers, its name unique even where file names
   # ignore case (fw-a, fw_a, FW_A); one number per call for unique names.
@@ -374,7 +403,7 @@ function(png2zeq_add_images target)
   string(MAKE_C_IDENTIFIER "${target}" target_id)
   string(SHA1 hash "${target}")
   string(SUBSTRING "${hash}" 0 8 hash)
-  set(private_dir "${binary_dir}/png2zeq_generated/${target_id}-${hash}")
+  set(private_dir "${binary_dir}/png2zeq_generated/${target_id}-${hash}" PARENT_SCOPE)
   get_property(calls GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_CALLS_${target}")
   math(EXPR calls "${calls} + 1")
   set_property(GLOBAL PROPERTY "PNG2ZEQ_REGISTRY_CALLS_${target}" ${calls})
@@ -384,15 +413,23 @@ function(png2zeq_add_images target)
     set(output_dir "${CMAKE_CURRENT_BINARY_DIR}/png2zeq/${target}")
   endif()
   set(call "png2zeq_add_images(${target})")
+  set(manifest "")
   if(DEFINED arg_MANIFEST)
     get_filename_component(manifest "${arg_MANIFEST}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_BINARY_DIR}")
     _png2zeq_check_characters(${target} "${manifest}" "MANIFEST")
     _png2zeq_claim_output(${target} "${manifest}" "the MANIFEST of ${call}" "write")
   endif()
+  foreach(variable IN ITEMS calls output_dir call manifest)
+    set(${variable} "${${variable}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
 
-  # 2. The options file: rewritten only when its content changes, so only
-  # changed options or budgets (or a converter moved elsewhere) convert this
-  # call's images again.
+# 2. The options file: rewritten only when its content changes, so only
+# changed options or budgets (or a converter moved elsewhere) convert this
+# call's images again. Sets options (the converter's, joined by commas),
+# budgets (the conversion step's -D arguments), tools (the steps' tools) and
+# options_file.
+function(_png2zeq_write_options)
   set(options "")
   if(DEFINED arg_DEPTH)
     list(APPEND options -depth ${arg_DEPTH})
@@ -420,12 +457,20 @@ function(png2zeq_add_images target)
   endif()
   set(options_file "${private_dir}/call${calls}.options")
   file(CONFIGURE OUTPUT "${options_file}" CONTENT "${options}\n${budgets}\n")
+  foreach(variable IN ITEMS options budgets tools options_file)
+    set(${variable} "${${variable}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+# 3. and 4. One build step per image, and with EMBED its source. The
+# manifest names the PNGs from the source tree (or the build tree, for
+# generated ones) and the ZEQ files from the build tree. Sets outputs (the
+# .zeq files), symbols, facts_files and manifest_lines (the options, then a
+# line per image).
+function(_png2zeq_add_image_steps)
   set(convert "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqConvert.cmake")
   get_property(loader_header GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_HEADER)
-
-  # 3. and 4. One build step per image, and with EMBED its source. The
-  # manifest names the PNGs from the source tree (or the build tree, for
-  # generated ones) and the ZEQ files from the build tree.
+  string(TOUPPER "${arg_SYMBOL_PREFIX}" macro_prefix)
   set(outputs "")
   set(symbols "")
   set(facts_files "")
@@ -466,27 +511,60 @@ function(png2zeq_add_images target)
     endif()
   endforeach()
   file(MAKE_DIRECTORY "${output_dir}")
+  foreach(variable IN ITEMS outputs symbols facts_files manifest_lines)
+    set(${variable} "${${variable}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+# 5. The step over the call's images, after theirs, with MAX_TOTAL_BYTES or
+# MANIFEST: png2zeqManifest.cmake checks the total and writes the manifest.
+# Adds its stamp to outputs.
+function(_png2zeq_add_call_step)
+  if(NOT DEFINED arg_MAX_TOTAL_BYTES AND NOT DEFINED arg_MANIFEST)
+    return()
+  endif()
+  set(images_file "${private_dir}/call${calls}.images")
+  file(CONFIGURE OUTPUT "${images_file}" CONTENT "${manifest_lines}\n")
+  set(stamp "${private_dir}/call${calls}.stamp")
+  set(arguments "")
+  if(DEFINED arg_MAX_TOTAL_BYTES)
+    list(APPEND arguments "-DMAX_TOTAL_BYTES=${arg_MAX_TOTAL_BYTES}")
+  endif()
+  if(DEFINED arg_MANIFEST)
+    list(APPEND arguments "-DMANIFEST=${manifest}")
+  endif()
+  add_custom_command(OUTPUT "${stamp}" BYPRODUCTS ${manifest}
+    COMMAND "${CMAKE_COMMAND}" "-DCALL=${call}" "-DIMAGES_FILE=${images_file}" "-DSTAMP=${stamp}"
+      ${arguments} -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
+    DEPENDS ${facts_files} "${images_file}" "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
+    COMMENT "Checking the images of ${call} together"
+    VERBATIM)
+  set(outputs ${outputs} "${stamp}" PARENT_SCOPE)
+endfunction()
+
+# Takes the arguments described at the top of this file; adds one build step
+# per image and one custom target per call that <target> depends on, and with
+# EMBED the sources and header that compile the images into <target>. Stops
+# the configuration with a message on bad arguments, file names a build
+# cannot carry, or names and outputs claimed twice in the build.
+function(png2zeq_add_images target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "DITHER;UNCOMPRESSED;BEST;EMBED"
+    "DEPTH;OUTPUT_DIR;HEADER;SYMBOL_PREFIX;WINDOW;MAX_BYTES;MAX_TOTAL_BYTES;MAX_STREAM_RAM;MIN_PSNR;MANIFEST"
+    "IMAGES")
+
+  # 1. The arguments and the target.
+  _png2zeq_check_arguments(${target})
+  _png2zeq_check_target(${target})
+  _png2zeq_place_call(${target})
+
+  # 2. The options file.
+  _png2zeq_write_options()
+
+  # 3. and 4. One build step per image, and with EMBED its source.
+  _png2zeq_add_image_steps()
 
   # 5. The step over the call's images.
-  if(DEFINED arg_MAX_TOTAL_BYTES OR DEFINED arg_MANIFEST)
-    set(images_file "${private_dir}/call${calls}.images")
-    file(CONFIGURE OUTPUT "${images_file}" CONTENT "${manifest_lines}\n")
-    set(stamp "${private_dir}/call${calls}.stamp")
-    set(arguments "")
-    if(DEFINED arg_MAX_TOTAL_BYTES)
-      list(APPEND arguments "-DMAX_TOTAL_BYTES=${arg_MAX_TOTAL_BYTES}")
-    endif()
-    if(DEFINED arg_MANIFEST)
-      list(APPEND arguments "-DMANIFEST=${manifest}")
-    endif()
-    add_custom_command(OUTPUT "${stamp}" BYPRODUCTS ${manifest}
-      COMMAND "${CMAKE_COMMAND}" "-DCALL=${call}" "-DIMAGES_FILE=${images_file}" "-DSTAMP=${stamp}"
-        ${arguments} -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
-      DEPENDS ${facts_files} "${images_file}" "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/png2zeqManifest.cmake"
-      COMMENT "Checking the images of ${call} together"
-      VERBATIM)
-    list(APPEND outputs "${stamp}")
-  endif()
+  _png2zeq_add_call_step()
 
   # 6. The call's custom target; the number ends the name, so no two
   # targets' steps can share one.

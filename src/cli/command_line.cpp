@@ -4,7 +4,7 @@
 
 #include "cli/texts.h"
 #include "common/options.h"
-#include "pixels/burkes_dither.h"
+#include "pixels/dither_methods.h"
 
 namespace png2zeq {
 namespace {
@@ -28,9 +28,6 @@ constexpr OptionEntry kOptions[] = {
     {"b", OptionKind::Best},          {"best", OptionKind::Best},
     {"w", OptionKind::Window},        {"window", OptionKind::Window},
 };
-
-// The one dither method the converter knows.
-constexpr const char* kBurkesMethodName = "burkes";
 
 // The window bits that `text` spells in decimal digits alone, or 0 when it
 // spells none in kSmallestWindowBits..kFullWindowBits.
@@ -78,17 +75,20 @@ ErrorCode ParseCommandLine(ConversionJob& job, int argc, char** argv) {
     if (option == nullptr) continue;  // unknown options are passed over silently
     switch (option->kind) {
       case OptionKind::Dither: {
-        job.ditherState = BurkesDitherState;
-        job.ditherError = BurkesDitherError;
+        const DitherMethod* method = &DefaultDitherMethod();
         // A method name may follow, but never in the input path's place.
         const bool methodFollows = position + 1 < last && !HasOptionPrefix(argv[position + 1]);
         if (methodFollows) {
-          const char* method = argv[++position];
-          if (!EqualsIgnoringCase(method, kBurkesMethodName)) {
-            std::printf("Parameter %s invalid.\n", method);
+          const char* name = argv[++position];
+          if (const DitherMethod* named = FindDitherMethod(name)) {
+            method = named;
+          } else {
+            std::printf("Parameter %s invalid.\n", name);
             error = ErrorCode::UnknownDitherMethod;
           }
         }
+        job.ditherState = method->state;
+        job.ditherError = method->error;
         break;
       }
       case OptionKind::Depth:

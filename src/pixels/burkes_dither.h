@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "job/conversion_job.h"
+#include "pixels/dither_methods.h"
 
 namespace png2zeq {
 
@@ -37,9 +38,19 @@ ErrorCell* BurkesDitherError(const ErrorCell* error, uint32_t column, uint32_t r
 
 // Quantises one pixel's red, green and blue to a 565 word with the error the
 // job's diffusion hook has accumulated for it, then hands its own error on.
-// The transcoders call it for any diffusion hook but BurkesDitherError; with
-// that one they go a row at a time (burkes_dither_rows.h), to the same bits.
+// The transcoders call it for a diffusion hook without a row path.
 uint16_t DitherPixel565(const ConversionJob& job, const uint8_t* rgb, uint32_t column,
                         uint32_t row, DitherState* state);
+
+// The row path of the two hooks above (burkes_dither_rows.cpp): SSE2 code, so
+// nullptr where the build has no SSE2.
+#if defined(__SSE2__)
+#define PNG2ZEQ_SIXTEENTHS_ROWS 1
+extern const DitherRowPath kBurkesSixteenthsRows;
+inline constexpr const DitherRowPath* kBurkesRowPath = &kBurkesSixteenthsRows;
+#else
+#define PNG2ZEQ_SIXTEENTHS_ROWS 0
+inline constexpr const DitherRowPath* kBurkesRowPath = nullptr;
+#endif
 
 }  // namespace png2zeq

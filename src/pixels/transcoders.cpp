@@ -1,38 +1,35 @@
 #include "pixels/transcoders.h"
 
 #include "pixels/burkes_dither.h"
-#include "pixels/burkes_dither_rows.h"
+#include "pixels/dither_methods.h"
 #include "pixels/pixel565.h"
 
 namespace png2zeq {
 namespace {
 
-// Dithers the image row by row through the job's hooks. With the
-// converter's own diffusion hook a row goes through in one piece (same bits,
-// see burkes_dither_rows.h); any other hook gets the two calls per pixel.
+// Dithers the image row by row through the job's hooks: a row in one piece
+// where the job's method has a row path (same bits), pixel by pixel through
+// the two hook calls otherwise.
 template <uint32_t SourceBytes, uint32_t DestinationBytes>
 void DitherToPixel565(const ConversionJob& job, uint8_t* destination, DitherState* state) {
   constexpr bool kHasAlpha = SourceBytes == 4;
   const uint8_t* source = job.pixels;
-#if PNG2ZEQ_SIXTEENTHS_ROWS
-  const bool ownHook = job.ditherError == BurkesDitherError;
+  const DitherMethod* method = DitherMethodOf(job);
+  const DitherRowPath* rows = method != nullptr ? method->rows : nullptr;
+  DitherRowFunction ditherRow = nullptr;
+  if (rows != nullptr) ditherRow = kHasAlpha ? rows->rgbaTo5658 : rows->rgbTo565;
   // Only the first row's cells can hold what another state hook left there;
   // every later current row was zeroed by a rotation and then filled by the
-  // diffusion hook alone, in whole sixteenths.
-  const bool firstRowFits = ownHook && NextRowHoldsWholeSixteenths(*state);
-#endif
+  // diffusion hook alone.
+  const bool firstRowFits = ditherRow != nullptr && rows->nextRowFits(*state);
   for (uint32_t row = 0; row < job.height; ++row) {
-#if PNG2ZEQ_SIXTEENTHS_ROWS
-    if (ownHook && (row > 0 || firstRowFits)) {
+    if (ditherRow != nullptr && (row > 0 || firstRowFits)) {
       job.ditherError(nullptr, 0, row, state);  // the rotation every row starts with
-      const bool bytePastRow = row + 1 < job.height;
-      DitherRowInSixteenths<SourceBytes, DestinationBytes>(source, destination, job.width,
-                                                           bytePastRow, *state);
+      ditherRow(source, destination, job.width, row + 1 < job.height, *state);
       source += static_cast<size_t>(SourceBytes) * job.width;
       destination += static_cast<size_t>(DestinationBytes) * job.width;
       continue;
     }
-#endif
     for (uint32_t column = 0; column < job.width; ++column) {
       StorePixel565(destination, DitherPixel565(job, source, column, row, state));
       if constexpr (kHasAlpha) destination[2] = source[3];

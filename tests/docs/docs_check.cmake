@@ -2,7 +2,8 @@
 #   cmake -DSOURCE_DIR=<repository> -P docs_check.cmake
 # (a) every relative link in the Markdown pages names an existing file (anchors
 #     are not checked); (b) every option in a tool's own option table is
-#     described in the OPTIONS section of its manual page.
+#     described in the OPTIONS section of its manual page; (c) every option of
+#     zeq2png's table is shown in its usage text.
 file(GLOB pages ${SOURCE_DIR}/README.md ${SOURCE_DIR}/CONTRIBUTING.md ${SOURCE_DIR}/docs/*.md
   ${SOURCE_DIR}/bench/README.md ${SOURCE_DIR}/examples/*/README.md ${SOURCE_DIR}/loader/README.md)
 set(failures "")
@@ -43,6 +44,23 @@ foreach(table_source man_page IN ZIP_LISTS tables man_pages)
       list(APPEND failures "${man_page}: option -${name} of ${table_source} is not under OPTIONS")
     endif()
   endforeach()
+endforeach()
+
+# zeq2png's usage text is the string PrintZeq2PngUsage() prints; it shows
+# each option by its full name (a one-letter name is an abbreviation), and
+# -h|?|help there reads as -h -? -help.
+file(READ ${SOURCE_DIR}/tools/zeq2png/command_line.cpp source)
+string(REGEX MATCH "void PrintZeq2PngUsage[^}]*}" usage "${source}")
+string(REGEX REPLACE "\\|-?" " -" usage "${usage}")
+string(REGEX REPLACE "[^-A-Za-z0-9?]" " " usage " ${usage} ")
+string(REGEX MATCH "kOptions\\[\\] = {[^;]*};" table "${source}")
+string(REGEX MATCHALL "{\"[^\"][^\"]+" names "${table}")
+foreach(name IN LISTS names)
+  string(SUBSTRING "${name}" 2 -1 name)
+  string(FIND "${usage}" " -${name} " found)
+  if(found EQUAL -1)
+    list(APPEND failures "tools/zeq2png/command_line.cpp: option -${name} is not in the usage text")
+  endif()
 endforeach()
 
 if(failures)

@@ -1,5 +1,6 @@
 # Builds subproject/ in WORK with Ninja and Makefiles, natively or for TOOLCHAIN,
-# twice with another PNG in between (main.c checks the constants); natively
+# twice with another PNG in between (main.c checks the constants), then sees
+# clash.c stopped; natively
 # runs it and checks that png2zeq set no build type, added no tests, installs nothing.
 cmake_minimum_required(VERSION 3.20)
 find_program(arm_gcc arm-none-eabi-gcc)
@@ -27,6 +28,11 @@ foreach(generator IN ITEMS Ninja "Unix Makefiles")
     endif()
     run("${CMAKE_COMMAND}" --build "${build}")
   endforeach()
+  execute_process(COMMAND "${CMAKE_COMMAND}" --build "${build}" --target clash
+    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT result OR NOT out MATCHES "fw_a_images.h of target fw_a and fw-a_images.h of target fw-a")
+    message(FATAL_ERROR "clash.c compiled, or was stopped without naming both headers:\n${out}")
+  endif()
   if(NOT TOOLCHAIN)
     run("${build}/app")
     run("${CMAKE_CTEST_COMMAND}" --test-dir "${build}" -N)

@@ -1,5 +1,5 @@
-// The transcoders dither a row at a time when the job carries the
-// converter's own diffusion hook, and pixel by pixel through the hooks
+// The transcoders dither a row at a time when the job's dither method has
+// a row path (the converter's own hooks), and pixel by pixel through the hooks
 // otherwise. Both must give the same bits, in the output and in the error
 // rows.
 
@@ -12,7 +12,6 @@
 
 #include "pixel_test_support.h"
 #include "pixels/burkes_dither.h"
-#include "pixels/burkes_dither_rows.h"
 #include "pixels/transcode.h"
 
 namespace png2zeq {
@@ -125,10 +124,10 @@ void CompareRowPathWithPerPixelCalls(uint32_t width, uint32_t height) {
   for (uint32_t row = 0; row < height; ++row) {
     SCOPED_TRACE(::testing::Message() << "row " << row);
     const uint8_t* rowSource = source.data() + static_cast<size_t>(row) * width * SourceBytes;
-    ASSERT_TRUE(NextRowHoldsWholeSixteenths(*byRow));
+    ASSERT_TRUE(kBurkesRowPath->nextRowFits(*byRow));
     BurkesDitherError(nullptr, 0, row, byRow);
-    DitherRowInSixteenths<SourceBytes, DestinationBytes>(rowSource, rowOutput.data(), width,
-                                                         row + 1 < height, *byRow);
+    (SourceBytes == 4 ? kBurkesRowPath->rgbaTo5658 : kBurkesRowPath->rgbTo565)(
+        rowSource, rowOutput.data(), width, row + 1 < height, *byRow);
     for (uint32_t column = 0; column < width; ++column) {
       const uint8_t* pixel = rowSource + column * SourceBytes;
       const uint16_t word = DitherPixel565(job, pixel, column, row, byPixel);
@@ -173,7 +172,7 @@ TEST(DitherRows, WholeSixteenthsCheck) {
       ASSERT_NE(state, nullptr);
       float* block = &state->rowBlock2[0].red;
       block[position] = c.value;
-      EXPECT_EQ(NextRowHoldsWholeSixteenths(*state), c.fits) << c.value << " at " << position;
+      EXPECT_EQ(kBurkesRowPath->nextRowFits(*state), c.fits) << c.value << " at " << position;
       BurkesDitherState(job, false, state);
     }
   }

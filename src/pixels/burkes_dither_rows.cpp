@@ -1,6 +1,5 @@
-#pragma once
-// Burkes dithering a whole row at a time, for the converter's own diffusion
-// hook.
+// Burkes dithering a whole row at a time: the row path of the converter's
+// own hooks (kBurkesRowPath in burkes_dither.h).
 //
 // Every error the hook spreads is a whole number times 2, 4 or 8 over 32, so
 // every cell holds a whole number of sixteenths, never more than 255 in size,
@@ -11,28 +10,23 @@
 // integer operations, and keeps the cells being summed in registers instead
 // of going through memory for each pixel.
 
+#include "pixels/burkes_dither.h"
+
+#if PNG2ZEQ_SIXTEENTHS_ROWS
+#include <emmintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
-#include "pixels/burkes_dither.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#define PNG2ZEQ_SIXTEENTHS_ROWS 1
-#else
-#define PNG2ZEQ_SIXTEENTHS_ROWS 0
-#endif
-
-#if PNG2ZEQ_SIXTEENTHS_ROWS
 namespace png2zeq {
-namespace sixteenths {
+namespace {
 
 // Lanes 0 to 2 hold red, green and blue; lane 3 stays zero throughout.
 
 // Largest cell magnitude the row path accepts: four times what the hooks
 // can produce (255), and small enough that every lane the quantisation
 // works on fits 16 bits.
-inline constexpr float kLargestCell = 1024.0f;
+constexpr float kLargestCell = 1024.0f;
 
 inline __m128i ColourLaneMask() { return _mm_setr_epi32(-1, -1, -1, 0); }
 
@@ -80,18 +74,16 @@ inline __m128i LoadColour(const uint8_t* pixel) {
   return SourceBytes == 4 || readsFourBytes ? _mm_and_si128(lanes, ColourLaneMask()) : lanes;
 }
 
-}  // namespace sixteenths
-
 // Whether every float of the row block that becomes current at the next
 // rotation holds a whole number of sixteenths of at most kLargestCell: the
 // condition under which DitherRowInSixteenths is exact. True for every row
 // that the converter's own hooks have built or filled since its last
 // rotation, whatever the pixels.
-inline bool NextRowHoldsWholeSixteenths(const DitherState& state) {
+bool NextRowHoldsWholeSixteenths(const DitherState& state) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(state.nextRow - kErrorRowMarginBefore);
   const size_t count = state.rowBlockSize / sizeof(float);
   const __m128 scale = _mm_set1_ps(16.0f);
-  const __m128 largest = _mm_set1_ps(16.0f * sixteenths::kLargestCell);
+  const __m128 largest = _mm_set1_ps(16.0f * kLargestCell);
   const __m128 signBit = _mm_set1_ps(-0.0f);
   __m128 unfit = _mm_setzero_ps();
   size_t i = 0;
@@ -107,14 +99,11 @@ inline bool NextRowHoldsWholeSixteenths(const DitherState& state) {
     float value = 0;
     std::memcpy(&value, bytes + i * sizeof(float), sizeof value);
     value *= 16.0f;
-    const bool inRange = value <= 16.0f * sixteenths::kLargestCell &&
-                         value >= -16.0f * sixteenths::kLargestCell;
+    const bool inRange = value <= 16.0f * kLargestCell && value >= -16.0f * kLargestCell;
     fits = fits && inRange && value == static_cast<float>(static_cast<int32_t>(value));
   }
   return fits;
 }
-
-namespace sixteenths {
 
 // The running sums of one row's pass, in sixteenths.
 struct RowSums {
@@ -175,17 +164,12 @@ inline void DitherPixelInSixteenths(const uint8_t* source, uint8_t* destination,
   if constexpr (DestinationBytes == 3) destination[2] = source[3];
 }
 
-}  // namespace sixteenths
-
-// Dithers one row right after its rotation, exactly as the per-pixel fetch,
-// quantisation and diffusion would: writes the row's 565 words (and alpha
-// bytes), leaves every cell of both error rows as those calls would, and
-// needs NextRowHoldsWholeSixteenths to have held before the rotation.
-// `bytePastRow`: the source byte just after the row may be read.
+// The DitherRowFunction (dither_methods.h) from SourceBytes to
+// DestinationBytes a pixel; exact when NextRowHoldsWholeSixteenths held
+// before the rotation.
 template <uint32_t SourceBytes, uint32_t DestinationBytes>
 void DitherRowInSixteenths(const uint8_t* source, uint8_t* destination, uint32_t width,
                            bool bytePastRow, DitherState& state) {
-  using namespace sixteenths;
   ErrorCell* const current = state.currentRow;
   ErrorCell* const next = state.nextRow;
   const __m128i zero = _mm_setzero_si128();
@@ -212,6 +196,12 @@ void DitherRowInSixteenths(const uint8_t* source, uint8_t* destination, uint32_t
   StoreCell(next + width + 1, sums.below2);
   StoreLastCell(next + width + 2, sums.below3);
 }
+
+}  // namespace
+
+const DitherRowPath kBurkesSixteenthsRows = {NextRowHoldsWholeSixteenths,
+                                             DitherRowInSixteenths<3, 2>,
+                                             DitherRowInSixteenths<4, 3>};
 
 }  // namespace png2zeq
 #endif
