@@ -45,7 +45,8 @@ file(READ "${LOADER_HEADER}" loader)
 file(READ "${loader_dir}/zeq_format.h" format_header)
 foreach(fact IN ITEMS MAGIC HEADER_SIZE OFFSET_PIXEL_FORMAT OFFSET_WIDTH OFFSET_HEIGHT
     OFFSET_RAW_LENGTH OFFSET_COMPRESSED_LENGTH STREAM_WORKSPACE_OVERHEAD DECODE_WORKSPACE_BOUND)
-  string(REGEX MATCH "\n#define ZEQ_${fact} +(0x[0-9A-Fa-f]+|[0-9]+)" found "${loader}\n${format_header}")
+  string(REGEX MATCH "\n#define ZEQ_${fact} +(0x[0-9A-Fa-f]+|[0-9]+)" found
+    "${loader}\n${format_header}")
   set(fact_${fact} "${CMAKE_MATCH_1}")
 endforeach()
 set(header_size "${fact_HEADER_SIZE}")
