@@ -1,7 +1,7 @@
 /*
  * zeq_loader: reads ZEQ files on a device, with no heap and a RAM need that
- * is known before it runs. Drop zeq_loader.h and zeq_loader.c into a
- * firmware project as they are: plain C99 with no heap, stdio or global
+ * is known before it runs. Drop zeq_loader.h, zeq_format.h and zeq_loader.c
+ * into a firmware project as they are: plain C99 with no heap, stdio or global
  * state, needing only zlib's inflate; C++ programs link it as well.
  *
  * Two ways to use it:

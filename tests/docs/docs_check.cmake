@@ -2,7 +2,8 @@
 #   cmake -DSOURCE_DIR=<repository> -P docs_check.cmake
 # (a) every relative link in the Markdown pages names an existing file (anchors
 #     are not checked); (b) every option in a tool's own option table is
-#     described in the OPTIONS section of its manual page.
+#     described in the OPTIONS section of its manual page; (c) the figures the
+#     pages quote from loader/zeq_format.h are its #defines' values.
 file(GLOB pages ${SOURCE_DIR}/README.md ${SOURCE_DIR}/CONTRIBUTING.md ${SOURCE_DIR}/docs/*.md
   ${SOURCE_DIR}/bench/README.md ${SOURCE_DIR}/examples/*/README.md ${SOURCE_DIR}/loader/README.md)
 set(failures "")
@@ -43,6 +44,48 @@ foreach(table_source man_page IN ZIP_LISTS tables man_pages)
       list(APPEND failures "${man_page}: option -${name} of ${table_source} is not under OPTIONS")
     endif()
   endforeach()
+endforeach()
+
+# (c) The facts, from the #define lines of zeq_format.h.
+file(READ ${SOURCE_DIR}/loader/zeq_format.h format)
+string(REGEX MATCHALL "\n#define ZEQ_[A-Z0-9_]+ +(0x[0-9A-Fa-f]+|[0-9]+)" defines "${format}")
+foreach(define IN LISTS defines)
+  string(REGEX MATCH "ZEQ_([A-Z0-9_]+) +(.+)" found "${define}")
+  set(fact_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+endforeach()
+# A fact quoted as `ZEQ_NAME` (value), or `ZEQ_NAME`-byte (value).
+foreach(page IN LISTS pages)
+  file(READ ${page} text)
+  string(REGEX MATCHALL "`ZEQ_[A-Z0-9_]+`[-a-z]* \\([0-9A-Fa-fx]+\\)" quotes "${text}")
+  foreach(quote IN LISTS quotes)
+    string(REGEX MATCH "`ZEQ_([A-Z0-9_]+)`[-a-z]* \\((.+)\\)" found "${quote}")
+    if(NOT "${fact_${CMAKE_MATCH_1}}" STREQUAL "${CMAKE_MATCH_2}")
+      list(APPEND failures "${page}: ${quote}, but zeq_format.h gives ${fact_${CMAKE_MATCH_1}}")
+    endif()
+  endforeach()
+endforeach()
+# The range of -window (WINDOW in CMake), wherever a page gives it as "<n> to <m>".
+set(window "${fact_WINDOW_BITS_MIN} to ${fact_WINDOW_BITS_MAX}")
+foreach(page IN LISTS pages ITEMS ${SOURCE_DIR}/man/png2zeq.1)
+  file(READ ${page} text)
+  string(REGEX MATCHALL "(-window|WINDOW)[^.;|]*[^0-9.][0-9]+ to [0-9]+" ranges "${text}")
+  foreach(range IN LISTS ranges)
+    string(REGEX MATCH "[0-9]+ to [0-9]+$" found "${range}")
+    if(NOT found STREQUAL window)
+      list(APPEND failures "${page}: the window's bits are ${window}, not ${found}")
+    endif()
+  endforeach()
+endforeach()
+# The header table of format.md: each field at its ZEQ_OFFSET_.
+file(READ ${SOURCE_DIR}/docs/format.md text)
+string(REGEX MATCHALL "X\\([A-Z_]+, [A-Za-z]+\\)" fields "${format}")
+foreach(field IN LISTS fields)
+  string(REGEX MATCH "X\\(([A-Z_]+), ([A-Za-z]+)\\)" found "${field}")
+  set(name "${CMAKE_MATCH_2}")
+  set(offset "${fact_OFFSET_${CMAKE_MATCH_1}}")
+  if(NOT text MATCHES "\n\\| ${offset} \\| 4 \\| `${name}` \\|")
+    list(APPEND failures "docs/format.md: no row for ${name} at offset ${offset}")
+  endif()
 endforeach()
 
 if(failures)
