@@ -34,16 +34,17 @@ size_t zeq_bytes_per_pixel(uint32_t format);
 
 typedef struct zeq_info {
   uint32_t pixel_format, width, height, bytes_per_pixel, raw_length, compressed_length;
-  uint32_t window_bits; /* 0 for raw pixels, else 8..15 from the stream's zlib header */
+  uint32_t window_bits; /* 0 for raw pixels, else ZEQ_WINDOW_BITS_READ_MIN..ZEQ_WINDOW_BITS_MAX
+                           from the stream's zlib header */
 } zeq_info;
 
 typedef int zeq_status; /* ZEQ_OK, or one of the ZEQ_E_... codes of zeq_format.h */
 
 /* Checks the header at `bytes` (`size` bytes available) the way zeq2png
-   does: magic, format, width 1..1024, height 1..768 and rawLength. For a
-   compressed file it needs 26 bytes and reads the window size from the zlib
-   header. Does not check the file's length. Fills `info` (zeroed first) as
-   far as the checks got. */
+   does: magic, format, width 1..ZEQ_MAX_WIDTH, height 1..ZEQ_MAX_HEIGHT and
+   rawLength. For a compressed file it needs ZEQ_PROBE_SIZE bytes and reads
+   the window size from the zlib header. Does not check the file's length.
+   Fills `info` (zeroed first) as far as the checks got. */
 zeq_status zeq_parse_header(const uint8_t *bytes, size_t size, zeq_info *info);
 
 /* The workspace, in bytes, that zeq_decode (streaming 0) or a stream
