@@ -9,7 +9,7 @@ raw=$(mktemp --suffix=.zeq)
 trap 'rm -f "$raw"' EXIT
 
 # The format's facts, in decimal for awk, from the loader's header.
-header=$(dirname "$0")/../loader/zeq_loader.h
+header=$(dirname "$0")/../loader/zeq_format.h
 fact() { printf '%d' "$(sed -n "s/^#define $1 \(0x[0-9A-Fa-f]*\).*/\1/p" "$header")"; }
 
 # awk prints \xHH escapes; printf %b turns them into bytes (awk alone cannot

@@ -37,21 +37,25 @@ function(refuse text)
   message(FATAL_ERROR " ${CALL}: ${PNG}: ${text}")
 endfunction()
 
-# The format's facts, from the loader's header where they are written down:
-# the header's size and magic, the order of its 32-bit fields, and the
-# workspace bounds.
+# The format's facts, from the `#define` lines (never the comments) of the
+# loader's header and of zeq_format.h beside it: the header's size, magic and
+# field offsets, and the workspace bounds.
+get_filename_component(loader_dir "${LOADER_HEADER}" DIRECTORY)
 file(READ "${LOADER_HEADER}" loader)
-foreach(fact IN ITEMS HEADER_SIZE STREAM_WORKSPACE_OVERHEAD DECODE_WORKSPACE_BOUND)
-  string(REGEX MATCH "#define ZEQ_${fact} ([0-9]+)" found "${loader}")
-  string(TOLOWER "${fact}" variable)
-  set(${variable} "${CMAKE_MATCH_1}")
+file(READ "${loader_dir}/zeq_format.h" format_header)
+foreach(fact IN ITEMS MAGIC HEADER_SIZE OFFSET_PIXEL_FORMAT OFFSET_WIDTH OFFSET_HEIGHT
+    OFFSET_RAW_LENGTH OFFSET_COMPRESSED_LENGTH STREAM_WORKSPACE_OVERHEAD DECODE_WORKSPACE_BOUND)
+  string(REGEX MATCH "\n#define ZEQ_${fact} +(0x[0-9A-Fa-f]+|[0-9]+)" found
+    "${loader}\n${format_header}")
+  set(fact_${fact} "${CMAKE_MATCH_1}")
 endforeach()
-string(REGEX MATCH "#define ZEQ_MAGIC 0x(..)(..)(..)(..)" found "${loader}")
+set(header_size "${fact_HEADER_SIZE}")
+set(stream_workspace_overhead "${fact_STREAM_WORKSPACE_OVERHEAD}")
+set(decode_workspace_bound "${fact_DECODE_WORKSPACE_BOUND}")
+string(REGEX MATCH "^0x(..)(..)(..)(..)$" found "${fact_MAGIC}")
 string(TOLOWER "${CMAKE_MATCH_4}${CMAKE_MATCH_3}${CMAKE_MATCH_2}${CMAKE_MATCH_1}" magic)
-string(REGEX MATCH "little-endian 32-bit[ \n*]+fields \\(([^)]*)\\)" found "${loader}")
-string(REGEX REPLACE ",[ \n*]+" ";" fields "${CMAKE_MATCH_1}")
-if(NOT header_size OR NOT stream_workspace_overhead OR NOT decode_workspace_bound OR NOT magic
-   OR NOT "compressedLength" IN_LIST fields)
+if(NOT header_size OR NOT stream_workspace_overhead OR NOT decode_workspace_bound OR NOT found
+   OR fact_OFFSET_COMPRESSED_LENGTH STREQUAL "")
   message(FATAL_ERROR "png2zeq_add_images: ${LOADER_HEADER} does not describe the format.")
 endif()
 
@@ -65,21 +69,20 @@ if(NOT header MATCHES "^${magic}" OR length LESS header_digits)
   message(FATAL_ERROR "png2zeq_add_images: ${ZEQ} has no ZEQ header.")
 endif()
 
-# Gives, in <out_var>, the little-endian 32-bit field <name> of the header as
-# 8 hexadecimal digits, most significant first.
+# Gives, in <out_var>, the little-endian 32-bit field at ZEQ_OFFSET_<name> of
+# the header as 8 hexadecimal digits, most significant first.
 function(field name out_var)
-  list(FIND fields "${name}" index)
-  math(EXPR at "${index} * 8")
+  math(EXPR at "${fact_OFFSET_${name}} * 2")
   string(SUBSTRING "${header}" ${at} 8 bytes)
   string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" digits "${bytes}")
   set(${out_var} ${digits} PARENT_SCOPE)
 endfunction()
 
-field("pixel format" format)
-field(width width)
-field(height height)
-field(rawLength raw_length)
-field(compressedLength compressed_length)
+field(PIXEL_FORMAT format)
+field(WIDTH width)
+field(HEIGHT height)
+field(RAW_LENGTH raw_length)
+field(COMPRESSED_LENGTH compressed_length)
 string(SUBSTRING "${format}" 4 4 format)  # the codes have four digits
 foreach(name IN ITEMS width height raw_length compressed_length)
   math(EXPR ${name} "0x${${name}}")

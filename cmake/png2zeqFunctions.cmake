@@ -53,7 +53,8 @@ include_guard(GLOBAL)
 
 # The registry: everything the whole build shares between calls lives in
 # global properties whose names start with PNG2ZEQ_REGISTRY_.
-#   _LOADER_HEADER         the loader's header, zeq_loader.h: its names
+#   _LOADER_HEADER         the loader's header, zeq_loader.h: its names and those
+#                          of zeq_format.h, which it includes
 #                          (zeq_decode, ZEQ_HEADER_SIZE, ...) are reserved so that
 #                          no image can shadow them, and the conversion step reads
 #                          the format's layout from it;
@@ -147,8 +148,10 @@ function(_png2zeq_reserve_loader_names target)
     return()
   endif()
   set_property(GLOBAL PROPERTY PNG2ZEQ_REGISTRY_LOADER_RESERVED TRUE)
+  get_filename_component(dir "${header}" DIRECTORY)
   file(READ "${header}" text)
-  string(REGEX MATCHALL "[Zz][Ee][Qq]_[A-Za-z0-9_]+" names "${text}")
+  file(READ "${dir}/zeq_format.h" format_text)  # which zeq_loader.h includes
+  string(REGEX MATCHALL "[Zz][Ee][Qq]_[A-Za-z0-9_]+" names "${text}${format_text}")
   list(REMOVE_DUPLICATES names)
   _png2zeq_claim(${target} "the loader's header zeq_loader.h" ${names})
 endfunction()

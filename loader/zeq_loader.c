@@ -31,10 +31,6 @@
 #include <stdint.h>
 #include <string.h>
 
-/* A format fact as the text the header writes it with, for the messages. */
-#define FACT_TEXT(fact) FACT_TEXT_OF(fact)
-#define FACT_TEXT_OF(text) #text
-
 enum {
   ZLIB_HEADER_SIZE = ZEQ_PROBE_SIZE - ZEQ_HEADER_SIZE,
   LARGEST_WINDOW_BITS = 15,
@@ -72,15 +68,13 @@ static uint32_t load32(const uint8_t *bytes) {
 }
 
 size_t zeq_bytes_per_pixel(uint32_t format) {
+#define ZEQ_BYTES_CASE(name, grey, red, green, blue, alpha) \
+  case ZEQ_FORMAT_##name: return ZEQ_BYTES_PER_PIXEL_OF(grey, red, green, blue, alpha);
   switch (format) {
-    case ZEQ_FORMAT_GREY8: return 1;
-    case ZEQ_FORMAT_GREYA88: return 2;
-    case ZEQ_FORMAT_RGB888: return 3;
-    case ZEQ_FORMAT_RGBA8888: return 4;
-    case ZEQ_FORMAT_RGB565: return 2;
-    case ZEQ_FORMAT_RGBA5658: return 3;
+    ZEQ_PIXEL_FORMATS(ZEQ_BYTES_CASE)
     default: return 0;
   }
+#undef ZEQ_BYTES_CASE
 }
 
 static uint32_t load32_big_endian(const uint8_t *bytes) {
@@ -708,34 +702,13 @@ const char *zeq_status_text(zeq_status status) {
   (void)status;
   return "";
 #else
+#define ZEQ_TEXT_CASE(status, sentence) \
+  case status: return sentence;
   switch (status) {
-    case ZEQ_OK: return "The ZEQ file is valid.";
-    case ZEQ_E_FILE_EMPTY: return "The file is empty.";
-    case ZEQ_E_HEADER_TRUNCATED: return "The file ends inside its header.";
-    case ZEQ_E_BAD_MAGIC: return "The file does not start with the ZEQ magic 5E 0B 5E 0B.";
-    case ZEQ_E_UNKNOWN_PIXEL_FORMAT: return "The pixel format code is not a ZEQ format.";
-    case ZEQ_E_WIDTH_OUT_OF_RANGE:
-      return "The width is not within 1 to " FACT_TEXT(ZEQ_MAX_WIDTH) ".";
-    case ZEQ_E_HEIGHT_OUT_OF_RANGE:
-      return "The height is not within 1 to " FACT_TEXT(ZEQ_MAX_HEIGHT) ".";
-    case ZEQ_E_RAW_LENGTH_MISMATCH: return "rawLength is not width x height x bytes per pixel.";
-    case ZEQ_E_FILE_SIZE_MISMATCH:
-      return "The file size is not " FACT_TEXT(ZEQ_HEADER_SIZE) " + the data length.";
-    case ZEQ_E_STREAM_CORRUPT: return "The compressed block is not a valid zlib stream.";
-    case ZEQ_E_STREAM_TRUNCATED: return "The compressed block ends before its zlib stream.";
-    case ZEQ_E_CHECKSUM_MISMATCH: return "The zlib stream's Adler-32 does not match.";
-    case ZEQ_E_INFLATED_TOO_SHORT: return "The zlib stream inflates to fewer than rawLength bytes.";
-    case ZEQ_E_INFLATED_TOO_LONG: return "The zlib stream inflates to more than rawLength bytes.";
-    case ZEQ_E_TRAILING_BYTES: return "Bytes follow the end of the zlib stream.";
-    case ZEQ_E_BEYOND_WINDOW:
-      return "The zlib stream reaches further back than the window its header declares.";
-    case ZEQ_E_PIXELS_TOO_SMALL: return "The pixel buffer is smaller than rawLength.";
-    case ZEQ_E_WORKSPACE_TOO_SMALL: return "The workspace is smaller than zeq_workspace_size.";
-    case ZEQ_E_BAD_CALL:
-      return "A null argument, rows beyond the image, finish before the last row, or a call "
-             "after finish.";
+    ZEQ_STATUSES(ZEQ_TEXT_CASE)
     default: return "unknown status";
   }
+#undef ZEQ_TEXT_CASE
 #endif
 }
 

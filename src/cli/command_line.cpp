@@ -30,15 +30,15 @@ constexpr OptionEntry kOptions[] = {
 };
 
 // The window bits that `text` spells in decimal digits alone, or 0 when it
-// spells none in kSmallestWindowBits..kFullWindowBits.
+// spells none in ZEQ_WINDOW_BITS_MIN..ZEQ_WINDOW_BITS_MAX.
 uint8_t ParseWindowBits(const char* text) {
   unsigned value = 0;
   for (const char* digit = text; *digit != '\0'; ++digit) {
     if (*digit < '0' || *digit > '9') return 0;
     // Once over the range it stays over it: no need to grow (or overflow).
-    value = value > kFullWindowBits ? value : value * 10 + static_cast<unsigned>(*digit - '0');
+    value = value > ZEQ_WINDOW_BITS_MAX ? value : value * 10 + static_cast<unsigned>(*digit - '0');
   }
-  const bool inRange = value >= kSmallestWindowBits && value <= kFullWindowBits;
+  const bool inRange = value >= ZEQ_WINDOW_BITS_MIN && value <= ZEQ_WINDOW_BITS_MAX;
   return inRange ? static_cast<uint8_t>(value) : 0;
 }
 

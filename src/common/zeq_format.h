@@ -9,31 +9,34 @@
 #include <cstddef>
 #include <cstdint>
 
-// A format fact as the text zeq_loader.h writes it with (the magic as eight
+// A format fact as the text zeq_format.h writes it with (the magic as eight
 // hexadecimal digits, say), for messages that quote it.
-#define PNG2ZEQ_FACT_TEXT(fact) PNG2ZEQ_FACT_TEXT_OF(fact)
-#define PNG2ZEQ_FACT_TEXT_OF(text) #text
+#define PNG2ZEQ_FACT_TEXT(fact) ZEQ_FACT_TEXT(fact)
 
 namespace png2zeq {
 
-// A text joined at compile time from string literals and other texts, for
-// messages that quote a format fact not written as a literal.
-template <size_t... N>
-struct JoinedText {
-  char chars[(N + ...) - sizeof...(N) + 1];
+// A sentence ending in a list: the text before its NUL ends in the separator
+// ", ", which becomes the sentence's full stop.
+template <size_t N>
+struct ListSentence {
+  char chars[N - 1];
 };
 
-// `parts` (each NUL-terminated) one after the other, as one text.
-template <size_t... N>
-constexpr JoinedText<N...> JoinTexts(const char (&... parts)[N]) {
-  JoinedText<N...> joined{};
-  size_t at = 0;
-  const auto append = [&](const char* part, size_t size) {
-    for (size_t i = 0; i + 1 < size; ++i) joined.chars[at++] = part[i];
-  };
-  (append(parts, N), ...);
-  joined.chars[at] = '\0';
-  return joined;
+// `text` (ending in ", ") with that separator replaced by ".".
+template <size_t N>
+constexpr ListSentence<N> EndListSentence(const char (&text)[N]) {
+  ListSentence<N> sentence{};
+  for (size_t i = 0; i + 3 < N; ++i) sentence.chars[i] = text[i];
+  sentence.chars[N - 3] = '.';
+  sentence.chars[N - 2] = '\0';
+  return sentence;
+}
+
+// Whether the NUL-terminated texts `a` and `b` are equal.
+constexpr bool SameText(const char* a, const char* b) {
+  for (; *a != '\0' && *a == *b; ++a, ++b) {
+  }
+  return *a == *b;
 }
 
 // The magic's four bytes as they stand on disk, in hexadecimal with a space
@@ -53,23 +56,25 @@ constexpr MagicBytesText MagicBytes() {
   }
   return text;
 }
-inline constexpr MagicBytesText kMagicBytes = MagicBytes();
+static_assert(SameText(MagicBytes().chars, ZEQ_MAGIC_BYTES_TEXT),
+              "ZEQ_MAGIC_BYTES_TEXT must spell ZEQ_MAGIC's bytes in file order");
 
-// The format's facts (magic, header size, limits, format codes, bytes per
-// pixel) are the device loader's header's own macros and functions
-// (zeq_loader.h); this header adds what the tools alone need.
+// The format's facts are zeq_format.h's (through the loader's header); this
+// header gives them the shapes the tools use.
 
+// A format a ZEQ file may carry: its code, its name in messages and its
+// channels' bits (0 for a channel it lacks), as zeq_format.h lists them.
 struct ZeqFormatInfo {
   uint32_t code;
   const char* name;
+  uint8_t grey, red, green, blue, alpha;
 };
 
-// Every format a ZEQ file may carry, with its name in messages.
-inline constexpr ZeqFormatInfo kZeqFormats[] = {
-    {ZEQ_FORMAT_GREY8, "GREY8"},       {ZEQ_FORMAT_GREYA88, "GREYA88"},
-    {ZEQ_FORMAT_RGB888, "RGB888"},     {ZEQ_FORMAT_RGBA8888, "RGBA8888"},
-    {ZEQ_FORMAT_RGB565, "RGB565"},     {ZEQ_FORMAT_RGBA5658, "RGBA5658"},
-};
+#define PNG2ZEQ_FORMAT_ROW(name, grey, red, green, blue, alpha) \
+  {ZEQ_FORMAT_##name, #name, grey, red, green, blue, alpha},
+// Every format a ZEQ file may carry, in zeq_format.h's order.
+inline constexpr ZeqFormatInfo kZeqFormats[] = {ZEQ_PIXEL_FORMATS(PNG2ZEQ_FORMAT_ROW)};
+#undef PNG2ZEQ_FORMAT_ROW
 
 // Looks up a format code; returns nullptr for a code no ZEQ file carries.
 inline const ZeqFormatInfo* FindZeqFormat(uint32_t code) {
@@ -79,13 +84,11 @@ inline const ZeqFormatInfo* FindZeqFormat(uint32_t code) {
   return nullptr;
 }
 
+// The header's fields, named as zeq_format.h names them, in file order.
 struct OutputHeader {
-  uint32_t magic;
-  uint32_t pixelFormat;
-  uint32_t width;
-  uint32_t height;
-  uint32_t rawLength;
-  uint32_t compressedLength;
+#define PNG2ZEQ_HEADER_MEMBER(offset, name) uint32_t name;
+  ZEQ_HEADER_FIELDS(PNG2ZEQ_HEADER_MEMBER)
+#undef PNG2ZEQ_HEADER_MEMBER
 };
 
 // Stores `value` little-endian at `out`, whatever the host's byte order.
@@ -101,21 +104,22 @@ inline uint32_t LoadLittleEndian32(const uint8_t* in) {
          static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
 }
 
-// Serialises the header into the 24 bytes it occupies on disk.
+// Serialises the header into the ZEQ_HEADER_SIZE bytes it occupies on disk.
 inline void EncodeZeqHeader(const OutputHeader& header, uint8_t out[ZEQ_HEADER_SIZE]) {
-  StoreLittleEndian32(out + 0, header.magic);
-  StoreLittleEndian32(out + 4, header.pixelFormat);
-  StoreLittleEndian32(out + 8, header.width);
-  StoreLittleEndian32(out + 12, header.height);
-  StoreLittleEndian32(out + 16, header.rawLength);
-  StoreLittleEndian32(out + 20, header.compressedLength);
+#define PNG2ZEQ_STORE_FIELD(offset, name) \
+  StoreLittleEndian32(out + ZEQ_OFFSET_##offset, header.name);
+  ZEQ_HEADER_FIELDS(PNG2ZEQ_STORE_FIELD)
+#undef PNG2ZEQ_STORE_FIELD
 }
 
-// Reads the 24 header bytes back; checks nothing.
+// Reads the header's bytes back; checks nothing.
 inline OutputHeader DecodeZeqHeader(const uint8_t in[ZEQ_HEADER_SIZE]) {
-  return OutputHeader{LoadLittleEndian32(in + 0),  LoadLittleEndian32(in + 4),
-                      LoadLittleEndian32(in + 8),  LoadLittleEndian32(in + 12),
-                      LoadLittleEndian32(in + 16), LoadLittleEndian32(in + 20)};
+  OutputHeader header{};
+#define PNG2ZEQ_LOAD_FIELD(offset, name) \
+  header.name = LoadLittleEndian32(in + ZEQ_OFFSET_##offset);
+  ZEQ_HEADER_FIELDS(PNG2ZEQ_LOAD_FIELD)
+#undef PNG2ZEQ_LOAD_FIELD
+  return header;
 }
 
 }  // namespace png2zeq

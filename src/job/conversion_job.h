@@ -37,11 +37,6 @@ using DitherErrorHook = ErrorCell* (*)(const ErrorCell* error, uint32_t column, 
 // name the path rules allow.
 inline constexpr size_t kDerivedNameSize = kJoinedPathSize;
 
-// The deflate window that -window may ask for, as a power of two: 512 bytes
-// (two rows of small pixels) up to zlib's full 32 KiB, the default.
-inline constexpr uint8_t kSmallestWindowBits = 9;
-inline constexpr uint8_t kFullWindowBits = 15;
-
 struct ConversionJob {
   const char* programPath;
   // These three point into the argument vector, which outlives the job.
@@ -56,8 +51,8 @@ struct ConversionJob {
   uint8_t uncompressed;
   // -best: keep libdeflate's strongest stream when it is shorter than zlib's.
   uint8_t best;
-  // -window: kSmallestWindowBits..kFullWindowBits, or 0 when not given
-  // (the full window).
+  // -window: ZEQ_WINDOW_BITS_MIN..ZEQ_WINDOW_BITS_MAX (zeq_format.h), or 0
+  // when not given (the full window).
   uint8_t windowBits;
   // Both set by -dither, or both null.
   DitherStateHook ditherState;

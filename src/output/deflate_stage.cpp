@@ -92,7 +92,7 @@ ErrorCode DeflateWithZlib(const ConversionJob& job, const ZlibSettings& settings
 // `limit` bytes (OK with no stream otherwise), or an error as above.
 ErrorCode DeflateStrongly(const ConversionJob& job, int windowBits, uint32_t limit,
                           ZlibOutput& output) {
-  if (windowBits == kFullWindowBits) {
+  if (windowBits == ZEQ_WINDOW_BITS_MAX) {
     output = {nullptr, 0};
     return CompressStrongly(job.pixels, job.pixelLength, limit, &output.stream, &output.length);
   }
@@ -108,7 +108,7 @@ ErrorCode CompressPixels(ConversionJob& job) {
     return ErrorCode::OK;
   }
 
-  const int windowBits = job.windowBits == 0 ? kFullWindowBits : job.windowBits;
+  const int windowBits = job.windowBits == 0 ? ZEQ_WINDOW_BITS_MAX : job.windowBits;
   if (job.verbose && job.windowBits != 0) {
     std::printf("Window %d bits, %d bytes\n", windowBits, 1 << windowBits);
   }

@@ -5,21 +5,21 @@
 namespace png2zeq {
 namespace {
 
-// The only depth the converter reduces to; grey images keep 8 bits under it.
-constexpr uint32_t kDepth565 = 0x565;
+// The only depth the converter reduces to, RGB565's colour bits as -depth
+// spells them; grey images keep 8 bits under it.
+constexpr uint32_t kDepth565 = ZEQ_FORMAT_RGB565 & 0x0FFFu;
 
 // Every (depth, colour type) pair the converter handles. No two entries
 // share a pair, so the first match is the only one.
 constexpr PixelFormatEntry PixelFormatTable[] = {
-    {0, 0, ZEQ_FORMAT_GREY8, nullptr, "No transpose"},
-    {0, 4, ZEQ_FORMAT_GREYA88, nullptr, "No transpose"},
-    {0, 2, ZEQ_FORMAT_RGB888, nullptr, "No transpose"},
-    {0, 6, ZEQ_FORMAT_RGBA8888, nullptr, "No transpose"},
-    {kDepth565, 0, ZEQ_FORMAT_GREY8, nullptr, "No transpose"},
-    {kDepth565, 4, ZEQ_FORMAT_GREYA88, nullptr, "No transpose"},
-    {kDepth565, 2, ZEQ_FORMAT_RGB565, TransposeRgb888ToRgb565, "Transposing RGB888 to RGB565"},
-    {kDepth565, 6, ZEQ_FORMAT_RGBA5658, TransposeRgba8888ToRgba5658,
-     "Transposing RGBA8888 to RGBA5658"},
+    {0, 0, ZEQ_FORMAT_GREY8, nullptr},
+    {0, 4, ZEQ_FORMAT_GREYA88, nullptr},
+    {0, 2, ZEQ_FORMAT_RGB888, nullptr},
+    {0, 6, ZEQ_FORMAT_RGBA8888, nullptr},
+    {kDepth565, 0, ZEQ_FORMAT_GREY8, nullptr},
+    {kDepth565, 4, ZEQ_FORMAT_GREYA88, nullptr},
+    {kDepth565, 2, ZEQ_FORMAT_RGB565, TransposeRgb888ToRgb565},
+    {kDepth565, 6, ZEQ_FORMAT_RGBA5658, TransposeRgba8888ToRgba5658},
 };
 
 }  // namespace

@@ -15,7 +15,6 @@ struct PixelFormatEntry {
   uint8_t colourType;    // decoded PNG colour type
   uint32_t pixelFormat;  // code written to the header; sets the bytes per pixel
   Transcoder transcoder; // nullptr: the decoded block passes on unchanged
-  const char* message;   // verbose progress text
 };
 
 // Finds the entry for a depth code and colour type; nullptr when none.

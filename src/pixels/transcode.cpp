@@ -7,6 +7,22 @@
 #include "pixels/pixel_format_table.h"
 
 namespace png2zeq {
+namespace {
+
+// Prints the verbose line of `entry`, which converts the colour type
+// `colourType` to `length` bytes: the formats' names come from zeq_format.h,
+// the decoded one being what the table gives without -depth.
+void PrintTranscoding(const PixelFormatEntry& entry, uint8_t colourType, uint32_t length) {
+  if (entry.transcoder == nullptr) {
+    std::printf("No transpose, length %u\n", length);
+    return;
+  }
+  const PixelFormatEntry* decoded = FindPixelFormat(0, colourType);
+  std::printf("Transposing %s to %s, length %u\n", FindZeqFormat(decoded->pixelFormat)->name,
+              FindZeqFormat(entry.pixelFormat)->name, length);
+}
+
+}  // namespace
 
 ErrorCode TranscodePixels(ConversionJob& job) {
   const uint32_t depth = ParseDepthText(job.depthText);
@@ -20,7 +36,7 @@ ErrorCode TranscodePixels(ConversionJob& job) {
 
   const auto length =
       static_cast<uint32_t>(zeq_bytes_per_pixel(entry->pixelFormat) * job.height * job.width);
-  if (job.verbose) std::printf("%s, length %u\n", entry->message, length);
+  if (job.verbose) PrintTranscoding(*entry, job.pngColourType, length);
 
   if (entry->transcoder != nullptr) {
     auto* transcoded = static_cast<uint8_t*>(AllocateBlock(length));

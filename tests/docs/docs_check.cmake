@@ -3,11 +3,40 @@
 # (a) every relative link in the Markdown pages names an existing file (anchors
 #     are not checked); (b) every option in a tool's own option table is
 #     described in the OPTIONS section of its manual page; (c) every option of
-#     zeq2png's table is shown in its usage text.
+#     zeq2png's table is shown in its usage text; (d) the figures the pages
+#     quote from loader/zeq_format.h are its #defines' values.
 file(GLOB pages ${SOURCE_DIR}/README.md ${SOURCE_DIR}/CONTRIBUTING.md ${SOURCE_DIR}/docs/*.md
   ${SOURCE_DIR}/bench/README.md ${SOURCE_DIR}/examples/*/README.md ${SOURCE_DIR}/loader/README.md)
+# The format's facts, from the #define lines of loader/zeq_format.h.
+file(READ ${SOURCE_DIR}/loader/zeq_format.h format)
+string(REGEX MATCHALL "\n#define ZEQ_[A-Z0-9_]+ +(0x[0-9A-Fa-f]+|[0-9]+)" defines "${format}")
+foreach(define IN LISTS defines)
+  string(REGEX MATCH "ZEQ_([A-Z0-9_]+) +(.+)" found "${define}")
+  set(fact_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+endforeach()
+# Appends to `failures` each fact that `page` quotes as `ZEQ_NAME` (value)
+# or `ZEQ_NAME`-byte (value) and zeq_format.h gives otherwise, and each range
+# of -window's (WINDOW's) bits given as "<n> to <m>" that is not its own.
+function(check_quoted_facts page)
+  file(READ ${page} text)
+  string(REGEX MATCHALL "`ZEQ_[A-Z0-9_]+`[-a-z]* \\([0-9A-Fa-fx]+\\)" quotes "${text}")
+  string(REGEX MATCHALL "(-window|WINDOW)[^.;|]*[^0-9.][0-9]+ to [0-9]+" ranges "${text}")
+  set(window "${fact_WINDOW_BITS_MIN} to ${fact_WINDOW_BITS_MAX}")
+  foreach(quote IN LISTS quotes ranges)
+    string(REGEX MATCH "`ZEQ_([A-Z0-9_]+)`[-a-z]* \\((.+)\\)|([0-9]+ to [0-9]+)$" found "${quote}")
+    if(CMAKE_MATCH_1 AND NOT "${fact_${CMAKE_MATCH_1}}" STREQUAL "${CMAKE_MATCH_2}")
+      list(APPEND failures "${page}: ${quote}, but zeq_format.h gives ${fact_${CMAKE_MATCH_1}}")
+    elseif(CMAKE_MATCH_3 AND NOT CMAKE_MATCH_3 STREQUAL window)
+      list(APPEND failures "${page}: the window's bits are ${window}, not ${CMAKE_MATCH_3}")
+    endif()
+  endforeach()
+  set(failures "${failures}" PARENT_SCOPE)
+endfunction()
+
 set(failures "")
+check_quoted_facts(${SOURCE_DIR}/man/png2zeq.1)
 foreach(page IN LISTS pages)
+  check_quoted_facts(${page})
   file(READ ${page} text)
   # "](" becomes a marker first, since brackets would hold a CMake list together.
   string(REPLACE "](" "@LINK@" text "${text}")
@@ -60,6 +89,18 @@ foreach(name IN LISTS names)
   string(FIND "${usage}" " -${name} " found)
   if(found EQUAL -1)
     list(APPEND failures "tools/zeq2png/command_line.cpp: option -${name} is not in the usage text")
+  endif()
+endforeach()
+
+# (d) The header table of format.md: each field at its ZEQ_OFFSET_.
+file(READ ${SOURCE_DIR}/docs/format.md text)
+string(REGEX MATCHALL "X\\([A-Z_]+, [A-Za-z]+\\)" fields "${format}")
+foreach(field IN LISTS fields)
+  string(REGEX MATCH "X\\(([A-Z_]+), ([A-Za-z]+)\\)" found "${field}")
+  set(name "${CMAKE_MATCH_2}")
+  set(offset "${fact_OFFSET_${CMAKE_MATCH_1}}")
+  if(NOT text MATCHES "\n\\| ${offset} \\| 4 \\| `${name}` \\|")
+    list(APPEND failures "docs/format.md: no row for ${name} at offset ${offset}")
   endif()
 endforeach()
 

@@ -17,26 +17,14 @@ struct LoaderVerdict {
   ZeqResult result;
 };
 
-// The file's verdicts, in the order both make their checks. The loader's
-// statuses about the caller (buffers, workspace, calls) and a stream's
-// window have no counterpart in zeq2png and no row.
-inline constexpr LoaderVerdict kLoaderVerdicts[] = {
-    {ZEQ_OK, ZeqResult::OK},
-    {ZEQ_E_FILE_EMPTY, ZeqResult::ZEQFileEmpty},
-    {ZEQ_E_HEADER_TRUNCATED, ZeqResult::ZEQHeaderTruncated},
-    {ZEQ_E_BAD_MAGIC, ZeqResult::ZEQBadMagic},
-    {ZEQ_E_UNKNOWN_PIXEL_FORMAT, ZeqResult::ZEQUnknownPixelFormat},
-    {ZEQ_E_WIDTH_OUT_OF_RANGE, ZeqResult::ZEQWidthOutOfRange},
-    {ZEQ_E_HEIGHT_OUT_OF_RANGE, ZeqResult::ZEQHeightOutOfRange},
-    {ZEQ_E_RAW_LENGTH_MISMATCH, ZeqResult::ZEQRawLengthMismatch},
-    {ZEQ_E_FILE_SIZE_MISMATCH, ZeqResult::ZEQFileSizeMismatch},
-    {ZEQ_E_STREAM_CORRUPT, ZeqResult::ZEQStreamCorrupt},
-    {ZEQ_E_STREAM_TRUNCATED, ZeqResult::ZEQStreamTruncated},
-    {ZEQ_E_CHECKSUM_MISMATCH, ZeqResult::ZEQChecksumMismatch},
-    {ZEQ_E_INFLATED_TOO_SHORT, ZeqResult::ZEQInflatedTooShort},
-    {ZEQ_E_INFLATED_TOO_LONG, ZeqResult::ZEQInflatedTooLong},
-    {ZEQ_E_TRAILING_BYTES, ZeqResult::ZEQTrailingBytes},
-};
+// The file's verdicts, in the order both make their checks: zeq_format.h's
+// list of the file's statuses, each beside zeq2png's result in step with it
+// (VerdictOfStatus). The loader's statuses about the caller (buffers,
+// workspace, calls) and a stream's window have no counterpart in zeq2png and
+// no row.
+#define PNG2ZEQ_VERDICT_ROW(status, sentence) {status, VerdictOfStatus(status)},
+inline constexpr LoaderVerdict kLoaderVerdicts[] = {ZEQ_FILE_STATUSES(PNG2ZEQ_VERDICT_ROW)};
+#undef PNG2ZEQ_VERDICT_ROW
 
 // Whether, after OK, the rows run through the loader's file statuses from
 // ZEQ_E_FILE_EMPTY to ZEQ_E_TRAILING_BYTES and zeq2png's ZEQ results from

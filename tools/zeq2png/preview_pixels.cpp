@@ -7,47 +7,22 @@
 namespace zeq2png {
 namespace {
 
-// Widens `pixelCount` pixels from `in` into `out`.
-using PixelExpander = void (*)(const uint8_t* in, uint8_t* out, size_t pixelCount);
-
-// 2-byte words to red, green, blue.
-void ExpandRgb565(const uint8_t* in, uint8_t* out, size_t pixelCount) {
-  for (size_t pixel = 0; pixel < pixelCount; ++pixel, in += 2, out += 3) ExpandPixel565(in, out);
-}
-
-// 2-byte word plus alpha byte to red, green, blue, alpha.
-void ExpandRgba5658(const uint8_t* in, uint8_t* out, size_t pixelCount) {
-  for (size_t pixel = 0; pixel < pixelCount; ++pixel, in += 3, out += 4) {
-    ExpandPixel565(in, out);
-    out[3] = in[2];
+// The 8-bit samples of `pixelCount` pixels of `format` (`bytes` bytes each)
+// from `in` to `out`. As zeq_format.h lays a pixel out: a little-endian
+// number holding its channels from the lowest bits up (grey or red, green,
+// blue, then alpha), each widened to 8 bits by repeating its top bits.
+void WidenPixels(const png2zeq::ZeqFormatInfo& format, size_t bytes, const uint8_t* in,
+                 uint8_t* out, size_t pixelCount) {
+  const uint8_t channelBits[] = {format.grey, format.red, format.green, format.blue, format.alpha};
+  for (size_t pixel = 0; pixel < pixelCount; ++pixel, in += bytes) {
+    uint32_t value = 0;
+    for (size_t byte = 0; byte < bytes; ++byte) value |= uint32_t{in[byte]} << (8 * byte);
+    for (const uint8_t bits : channelBits) {
+      if (bits == 0) continue;
+      *out++ = ExpandLevel(bits, value & ((1u << bits) - 1));
+      value >>= bits;
+    }
   }
-}
-
-struct PreviewLayout {
-  uint32_t pixelFormat;
-  uint8_t pngColourType;
-  uint32_t channels;
-  // Absent when the pixels already are 8-bit samples.
-  PixelExpander expander;
-};
-
-// How each pixel format is shown. Bytes per pixel come from the shared
-// format table; this table adds only what the preview needs.
-constexpr PreviewLayout kPreviewLayouts[] = {
-    {ZEQ_FORMAT_GREY8, PNG_COLOR_TYPE_GRAY, 1, nullptr},
-    {ZEQ_FORMAT_GREYA88, PNG_COLOR_TYPE_GRAY_ALPHA, 2, nullptr},
-    {ZEQ_FORMAT_RGB888, PNG_COLOR_TYPE_RGB, 3, nullptr},
-    {ZEQ_FORMAT_RGBA8888, PNG_COLOR_TYPE_RGB_ALPHA, 4, nullptr},
-    {ZEQ_FORMAT_RGB565, PNG_COLOR_TYPE_RGB, 3, ExpandRgb565},
-    {ZEQ_FORMAT_RGBA5658, PNG_COLOR_TYPE_RGB_ALPHA, 4, ExpandRgba5658},
-};
-
-// The preview row of a format code, or nullptr for a code no file carries.
-const PreviewLayout* FindPreviewLayout(uint32_t code) {
-  for (const PreviewLayout& layout : kPreviewLayouts) {
-    if (layout.pixelFormat == code) return &layout;
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -60,23 +35,27 @@ void ExpandPixel565(const uint8_t* in, uint8_t* rgb) {
 }
 
 ZeqResult MakePreview(const ZeqImage& image, PreviewImage* preview) {
-  const PreviewLayout* layout = FindPreviewLayout(image.header.pixelFormat);
-  if (layout == nullptr || image.format == nullptr) return ZeqResult::ZEQUnknownPixelFormat;
+  const png2zeq::ZeqFormatInfo* format = png2zeq::FindZeqFormat(image.header.pixelFormat);
+  if (format == nullptr || image.format == nullptr) return ZeqResult::ZEQUnknownPixelFormat;
   // Only an image ParseZeq accepted holds the pixels its header describes.
   const size_t pixelCount = size_t{image.header.width} * image.header.height;
-  if (image.pixels.data == nullptr ||
-      image.pixels.size != pixelCount * zeq_bytes_per_pixel(image.format->code)) {
+  const size_t bytes = zeq_bytes_per_pixel(image.format->code);
+  if (image.pixels.data == nullptr || image.pixels.size != pixelCount * bytes) {
     return ZeqResult::ZEQRawLengthMismatch;
   }
+  // Grey or RGB, with alpha when the format has it.
+  const bool grey = format->grey != 0;
+  const bool alpha = format->alpha != 0;
   preview->width = image.header.width;
   preview->height = image.header.height;
-  preview->pngColourType = layout->pngColourType;
-  preview->channels = layout->channels;
-  if (!preview->samples.Allocate(pixelCount * layout->channels)) return ZeqResult::OutOfMemory;
-  if (layout->expander == nullptr) {
+  preview->pngColourType = static_cast<uint8_t>((grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB) |
+                                                (alpha ? PNG_COLOR_MASK_ALPHA : 0));
+  preview->channels = (grey ? 1u : 3u) + (alpha ? 1u : 0u);
+  if (!preview->samples.Allocate(pixelCount * preview->channels)) return ZeqResult::OutOfMemory;
+  if (bytes == preview->channels) {  // 8 bits a channel: the samples already
     std::memcpy(preview->samples.data, image.pixels.data, preview->samples.size);
   } else {
-    layout->expander(image.pixels.data, preview->samples.data, pixelCount);
+    WidenPixels(*format, bytes, image.pixels.data, preview->samples.data, pixelCount);
   }
   return ZeqResult::OK;
 }

@@ -21,18 +21,21 @@ struct PreviewImage {
   OwnedBlock samples;
 };
 
-// Level of a 5-bit or 6-bit field widened to 8 bits by repeating its top
-// bits below it, so 0 stays 0 and the largest level becomes 255.
-inline uint8_t ExpandLevel5(uint32_t level) { return static_cast<uint8_t>(level << 3 | level >> 2); }
-inline uint8_t ExpandLevel6(uint32_t level) { return static_cast<uint8_t>(level << 2 | level >> 4); }
+// Level of a field of `bits` bits (4 to 8) widened to 8 bits by repeating
+// its top bits below it, so 0 stays 0 and the largest level becomes 255.
+inline uint8_t ExpandLevel(uint32_t bits, uint32_t level) {
+  return static_cast<uint8_t>(level << (8 - bits) | level >> (2 * bits - 8));
+}
+inline uint8_t ExpandLevel5(uint32_t level) { return ExpandLevel(5, level); }
+inline uint8_t ExpandLevel6(uint32_t level) { return ExpandLevel(6, level); }
 
 // Red, green and blue of the 565 word stored little-endian at `in`: red in
 // bits 0-4, green in bits 5-10, blue in bits 11-15.
 void ExpandPixel565(const uint8_t* in, uint8_t* rgb);
 
-// Builds the preview of `image`, which ParseZeq returned OK for: grey, grey
-// with alpha, RGB888 and RGBA8888 unchanged, RGB565 and RGBA5658 widened to
-// 8 bits per channel with alpha unchanged. Returns OK or OutOfMemory (and,
+// Builds the preview of `image`, which ParseZeq returned OK for: grey or
+// RGB, with alpha when the format has it, every channel widened to 8 bits
+// (8-bit formats unchanged). Returns OK or OutOfMemory (and,
 // for an image ParseZeq refused, ZEQUnknownPixelFormat or
 // ZEQRawLengthMismatch without reading its pixels).
 ZeqResult MakePreview(const ZeqImage& image, PreviewImage* preview);

@@ -46,15 +46,60 @@ struct ZeqResultEntry {
   const char* message;
 };
 
-// The messages that quote a fact the loader's header writes as a number.
-inline constexpr auto kBadMagicMessage = png2zeq::JoinTexts(
-    "The file does not start with the ZEQ magic " PNG2ZEQ_FACT_TEXT(ZEQ_MAGIC) " (bytes ",
-    png2zeq::kMagicBytes.chars, ").");
+// zeq2png's verdicts about the file run in the loader's order, one step
+// each: OK, then ZEQFileEmpty (ZEQ_E_FILE_EMPTY) to ZEQTrailingBytes
+// (ZEQ_E_TRAILING_BYTES). The verdict of the loader's file status `status`:
+constexpr ZeqResult VerdictOfStatus(int status) {
+  return status == ZEQ_OK ? ZeqResult::OK
+                          : static_cast<ZeqResult>(static_cast<int>(ZeqResult::ZEQFileEmpty) +
+                                                   (ZEQ_E_FILE_EMPTY - status));
+}
+
+// The unknown format's message lists every code zeq_format.h has.
+#define PNG2ZEQ_CODE_IN_LIST(name, grey, red, green, blue, alpha) \
+  PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_##name) ", "
+inline constexpr auto kUnknownFormatMessage = png2zeq::EndListSentence(
+    "The pixel format code is none of " ZEQ_PIXEL_FORMATS(PNG2ZEQ_CODE_IN_LIST));
+#undef PNG2ZEQ_CODE_IN_LIST
+
+struct VerdictMessage {
+  int status;
+  const char* message;
+};
+
+// Where zeq2png's message says more than the loader's sentence (which a
+// device keeps in its flash), zeq2png's; every other verdict about the file
+// prints the loader's sentence (zeq_format.h).
+inline constexpr VerdictMessage kLongerThanTheLoader[] = {
+    {ZEQ_E_HEADER_TRUNCATED,
+     "The file ends inside the " PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) "-byte header."},
+    {ZEQ_E_BAD_MAGIC, "The file does not start with the ZEQ magic " PNG2ZEQ_FACT_TEXT(
+                          ZEQ_MAGIC) " (bytes " ZEQ_MAGIC_BYTES_TEXT ")."},
+    {ZEQ_E_UNKNOWN_PIXEL_FORMAT, kUnknownFormatMessage.chars},
+    {ZEQ_E_FILE_SIZE_MISMATCH,
+     "The file size is not " PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) " + compressedLength ("
+     PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) " + rawLength when compressedLength is 0)."},
+    {ZEQ_E_CHECKSUM_MISMATCH, "The zlib stream's Adler-32 does not match the inflated pixels."},
+    {ZEQ_E_TRAILING_BYTES,
+     "Bytes follow the end of the zlib stream inside the compressed block."},
+};
+
+// zeq2png's message for its verdict `result` about the file.
+constexpr const char* MessageOfVerdict(ZeqResult result) {
+  for (const VerdictMessage& longer : kLongerThanTheLoader) {
+    if (VerdictOfStatus(longer.status) == result) return longer.message;
+  }
+#define PNG2ZEQ_SENTENCE_OF(status, sentence) \
+  if (VerdictOfStatus(status) == result) return sentence;
+  ZEQ_FILE_STATUSES(PNG2ZEQ_SENTENCE_OF)
+#undef PNG2ZEQ_SENTENCE_OF
+  return nullptr;
+}
 
 // One row per code, in code order: the error line prints the name, the line
 // before it the message, and -codes lists both.
 inline constexpr ZeqResultEntry kZeqResults[] = {
-    {ZeqResult::OK, "OK", "The ZEQ file is valid."},
+    {ZeqResult::OK, "OK", MessageOfVerdict(ZeqResult::OK)},
     {ZeqResult::InvalidParameters, "InvalidParameters",
      "An argument other than the last is not an option, or an option lacks its value."},
     {ZeqResult::InsufficientParameters, "InsufficientParameters",
@@ -66,36 +111,32 @@ inline constexpr ZeqResultEntry kZeqResults[] = {
     {ZeqResult::ZEQFileTooLarge, "ZEQFileTooLarge",
      "The file is larger than any ZEQ file of at most " PNG2ZEQ_FACT_TEXT(ZEQ_MAX_WIDTH) " x "
      PNG2ZEQ_FACT_TEXT(ZEQ_MAX_HEIGHT) " pixels can be."},
-    {ZeqResult::ZEQFileEmpty, "ZEQFileEmpty", "The file is empty."},
+    {ZeqResult::ZEQFileEmpty, "ZEQFileEmpty", MessageOfVerdict(ZeqResult::ZEQFileEmpty)},
     {ZeqResult::ZEQHeaderTruncated, "ZEQHeaderTruncated",
-     "The file ends inside the " PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) "-byte header."},
-    {ZeqResult::ZEQBadMagic, "ZEQBadMagic", kBadMagicMessage.chars},
+     MessageOfVerdict(ZeqResult::ZEQHeaderTruncated)},
+    {ZeqResult::ZEQBadMagic, "ZEQBadMagic", MessageOfVerdict(ZeqResult::ZEQBadMagic)},
     {ZeqResult::ZEQUnknownPixelFormat, "ZEQUnknownPixelFormat",
-     "The pixel format code is none of " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_GREY8) ", "
-     PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_GREYA88) ", " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGB888) ", "
-     PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGBA8888) ", " PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGB565) ", "
-     PNG2ZEQ_FACT_TEXT(ZEQ_FORMAT_RGBA5658) "."},
-    {ZeqResult::ZEQWidthOutOfRange, "ZEQWidthOutOfRange", 
-     "The width is not within 1 to " PNG2ZEQ_FACT_TEXT(ZEQ_MAX_WIDTH) "."},
-    {ZeqResult::ZEQHeightOutOfRange, "ZEQHeightOutOfRange", 
-     "The height is not within 1 to " PNG2ZEQ_FACT_TEXT(ZEQ_MAX_HEIGHT) "."},
+     MessageOfVerdict(ZeqResult::ZEQUnknownPixelFormat)},
+    {ZeqResult::ZEQWidthOutOfRange, "ZEQWidthOutOfRange",
+     MessageOfVerdict(ZeqResult::ZEQWidthOutOfRange)},
+    {ZeqResult::ZEQHeightOutOfRange, "ZEQHeightOutOfRange",
+     MessageOfVerdict(ZeqResult::ZEQHeightOutOfRange)},
     {ZeqResult::ZEQRawLengthMismatch, "ZEQRawLengthMismatch",
-     "rawLength is not width x height x bytes per pixel."},
+     MessageOfVerdict(ZeqResult::ZEQRawLengthMismatch)},
     {ZeqResult::ZEQFileSizeMismatch, "ZEQFileSizeMismatch",
-     "The file size is not " PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) " + compressedLength ("
-     PNG2ZEQ_FACT_TEXT(ZEQ_HEADER_SIZE) " + rawLength when compressedLength is 0)."},
+     MessageOfVerdict(ZeqResult::ZEQFileSizeMismatch)},
     {ZeqResult::ZEQStreamCorrupt, "ZEQStreamCorrupt",
-     "The compressed block is not a valid zlib stream."},
+     MessageOfVerdict(ZeqResult::ZEQStreamCorrupt)},
     {ZeqResult::ZEQStreamTruncated, "ZEQStreamTruncated",
-     "The compressed block ends before its zlib stream does."},
+     MessageOfVerdict(ZeqResult::ZEQStreamTruncated)},
     {ZeqResult::ZEQChecksumMismatch, "ZEQChecksumMismatch",
-     "The zlib stream's Adler-32 does not match the inflated pixels."},
+     MessageOfVerdict(ZeqResult::ZEQChecksumMismatch)},
     {ZeqResult::ZEQInflatedTooShort, "ZEQInflatedTooShort",
-     "The zlib stream inflates to fewer than rawLength bytes."},
+     MessageOfVerdict(ZeqResult::ZEQInflatedTooShort)},
     {ZeqResult::ZEQInflatedTooLong, "ZEQInflatedTooLong",
-     "The zlib stream inflates to more than rawLength bytes."},
+     MessageOfVerdict(ZeqResult::ZEQInflatedTooLong)},
     {ZeqResult::ZEQTrailingBytes, "ZEQTrailingBytes",
-     "Bytes follow the end of the zlib stream inside the compressed block."},
+     MessageOfVerdict(ZeqResult::ZEQTrailingBytes)},
     {ZeqResult::OutOfMemory, "OutOfMemory", "A block of memory could not be allocated."},
     {ZeqResult::GeneralFailure, "GeneralFailure",
      "The preview path cannot be derived (a part of a path is too long)."},
