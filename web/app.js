@@ -27,7 +27,8 @@ worker.onmessage = (event) => {
 function send(key, request, handler) {
   const id = nextId++;
   handlers.set(id, handler);
-  worker.postMessage({ ...request, id, key });
+  // A PNG (always a copy of the caller's) moves to the Worker rather than being copied again.
+  worker.postMessage({ ...request, id, key }, request.png ? [request.png.buffer || request.png] : []);
   return id;
 }
 
@@ -104,73 +105,9 @@ function currentOptions() {
   };
 }
 
-// The command line's options for `options`, as the README and headers give them.
-function optionText(options) {
-  const flags = [];
-  if (options.depth) flags.push('-depth ' + options.depth);
-  for (const flag of ['dither', 'uncompressed', 'best']) if (options[flag]) flags.push('-' + flag);
-  if (options.window) flags.push('-window ' + options.window);
-  return flags.join(' ');
-}
-
 // The device's view the controls choose: the layout's name and the background as 0xRRGGBB.
 function currentView() {
   return { layout: $('layout').value, background: parseInt($('background').value.slice(1), 16) };
-}
-
-// CMake's string(MAKE_C_IDENTIFIER), which png2zeq_add_images() applies to
-// an image's name: every UTF-8 byte that is not a letter, digit or `_`
-// becomes `_`, and a leading digit gets a `_` before it.
-function makeCIdentifier(text) {
-  const id = Array.from(new TextEncoder().encode(text),
-    (byte) => (/[A-Za-z0-9_]/.test(String.fromCharCode(byte)) ? String.fromCharCode(byte) : '_')).join('');
-  return /^[0-9]/.test(id) ? '_' + id : id;
-}
-
-// A header with what png2zeq_add_images(... EMBED) gives the image `pngName`
-// converted with `options` (prefix `zeq`): the constants of its converted
-// file and the symbols zeq_<id> and zeq_<id>_size, defined in the one source
-// file that defines <MACRO>_DEFINE before including it.
-function cHeader(pngName, options, zeq, header) {
-  const symbol = 'zeq_' + makeCIdentifier(pngName.replace(/\.[^.]*$/, ''));
-  const macro = symbol.toUpperCase();
-  const rows = [];
-  for (let at = 0; at < zeq.length; at += 16) {
-    rows.push('  ' + Array.from(zeq.subarray(at, at + 16), (b) => '0x' + b.toString(16).padStart(2, '0')).join(', ') + ',');
-  }
-  const constants = [['SIZE', zeq.length], ['WIDTH', header.width], ['HEIGHT', header.height],
-    ['FORMAT', '0x' + header.pixel_format.toString(16).padStart(4, '0')], ['RAW_LENGTH', header.raw_length],
-    ['WINDOW_BITS', header.window_bits]];
-  return `/* ${pngName.replace(/\*\//g, '* /')}, converted by png2zeq ${optionText(options)}: the constants and
-   symbols that png2zeq_add_images(... EMBED) gives it. Include this header
-   where the image is used; in one source file, define ${macro}_DEFINE
-   before including it, so that the bytes are defined there. */
-#ifndef PNG2ZEQ_${macro}_H
-#define PNG2ZEQ_${macro}_H
-#include <stdint.h>
-${constants.map(([name, value]) => `#define ${macro}_${name} ${value}`).join('\n')}
-#ifdef __cplusplus
-extern "C" {
-#endif
-extern const unsigned char ${symbol}[];
-extern const uint32_t ${symbol}_size;
-#ifdef ${macro}_DEFINE
-/* Aligned to 4 bytes, as the package places it. */
-#if defined(__GNUC__)
-__attribute__((aligned(4)))
-#elif defined(_MSC_VER)
-__declspec(align(4))
-#endif
-const unsigned char ${symbol}[${macro}_SIZE] = {
-${rows.join('\n')}
-};
-const uint32_t ${symbol}_size = ${macro}_SIZE;
-#endif
-#ifdef __cplusplus
-}
-#endif
-#endif
-`;
 }
 
 // Points the link `anchor` at a download of `bytes` named `name`, with the
@@ -230,8 +167,8 @@ function showResult(entry, result) {
     const header = result.header;
     const name = baseName(entry.file.name);
     offer(view.querySelector('.zeq-download'), result.zeq, result.zeqName, 'application/octet-stream');
-    offer(view.querySelector('.c-download'), cHeader(entry.file.name, entry.options, result.zeq, header),
-      name + '.h', 'text/x-c');
+    if (result.cHeader) offer(view.querySelector('.c-download'), result.cHeader, name + '.h', 'text/x-c');
+    else view.querySelector('.c-download').hidden = true;
     facts += ` · ZEQ ${header.format_name} ${result.zeq.length} bytes` +
       ` · raw pixels ${header.raw_length} bytes · ${ratio(result.zeq, header)} : 1`;
     if (result.device) showDevice(entry, result.device);
@@ -286,6 +223,7 @@ function convertEntry(entry) {
         applyZoom(view);
       } else {
         Object.assign(entry.result, reply);
+        offer(view.querySelector('.c-download'), reply.cHeader, baseName(entry.file.name) + '.h', 'text/x-c');
         view.querySelector('.report').textContent = reply.info + '\n\n' + reply.compare;
         showNotes(entry, entry.result);
         handlers.delete(id);
@@ -340,6 +278,7 @@ function applyZoom(view) {
 function removeEntry(entry) {
   entries.splice(entries.indexOf(entry), 1);
   entry.requestId = entry.previewId = 0;  // replies still on their way are dropped
+  for (const key of [entry.id, entry.id + '/preview']) send(key, { type: 'cancel' }, () => {});
   for (const link of entry.view.querySelectorAll('a[href]')) URL.revokeObjectURL(link.href);
   entry.view.remove();
   refreshActions();
@@ -408,7 +347,7 @@ $('download-all').addEventListener('click', () => {
   for (const entry of entries) {
     if (!entry.result || !entry.result.zeq) continue;
     files[entry.result.zeqName] = entry.result.zeq;
-    lines.push(`${entry.result.zeqName}: png2zeq ${optionText(entry.options)} ${entry.file.name}`.replace('  ', ' '));
+    lines.push(`${entry.result.zeqName}: png2zeq ${entry.result.command.concat(entry.file.name).join(' ')}`);
   }
   files['README.txt'] = fflate.strToU8(lines.join('\n') + '\n');
   const link = document.createElement('a');

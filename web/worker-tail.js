@@ -102,6 +102,52 @@
       reply.original && reply.original.rgba].filter((block) => block).map((block) => block.buffer);
   }
 
+  // ' 0x00,' to ' 0xff,', for the rows of a header's bytes.
+  const HEX_BYTES = Array.from({ length: 256 }, (_, b) => ' 0x' + b.toString(16).padStart(2, '0') + ',');
+
+  // CMake's string(MAKE_C_IDENTIFIER), which png2zeq_add_images() applies to
+  // an image's name: every UTF-8 byte that is not a letter, digit or `_`
+  // becomes `_`, and a leading digit gets a `_` before it.
+  function makeCIdentifier(text) {
+    const id = Array.from(new TextEncoder().encode(text),
+      (byte) => (/[A-Za-z0-9_]/.test(String.fromCharCode(byte)) ? String.fromCharCode(byte) : '_')).join('');
+    return /^[0-9]/.test(id) ? '_' + id : id;
+  }
+
+  // A header with what png2zeq_add_images(... EMBED) gives the image `pngName`
+  // converted with `options` (prefix `zeq`): the constants of its ZEQ file
+  // `zeq` (`header`, its loader's fields) and the symbols zeq_<id> and
+  // zeq_<id>_size, defined in the one source file that defines
+  // <MACRO>_DEFINE before including it. C99 and C++, -pedantic, no warnings.
+  function cHeader(pngName, options, zeq, header) {
+    const symbol = 'zeq_' + makeCIdentifier(pngName.replace(/\.[^.]*$/, ''));
+    const macro = symbol.toUpperCase();
+    const rows = [];
+    for (let at = 0; at < zeq.length; at += 16) {
+      let row = ' ';
+      for (const byte of zeq.subarray(at, at + 16)) row += HEX_BYTES[byte];
+      rows.push(row);
+    }
+    const constants = [['SIZE', zeq.length], ['WIDTH', header.width], ['HEIGHT', header.height],
+      ['FORMAT', '0x' + header.pixel_format.toString(16).padStart(4, '0')], ['RAW_LENGTH', header.raw_length],
+      ['WINDOW_BITS', header.window_bits]];
+    const command = ['png2zeq'].concat(commandOptions(options), pngName).join(' ').replace(/\*\//g, '* /');
+    return [
+      `/* ${command}: the constants and symbols that png2zeq_add_images(... EMBED)`,
+      '   gives this image. Include this header where the image is used; in one',
+      `   source file, define ${macro}_DEFINE before including it, so that the`,
+      '   bytes are defined there. */',
+      `#ifndef PNG2ZEQ_${macro}_H`, `#define PNG2ZEQ_${macro}_H`, '#include <stdint.h>',
+      ...constants.map(([name, value]) => `#define ${macro}_${name} ${value}`),
+      '#ifdef __cplusplus', 'extern "C" {', '#endif',
+      `extern const unsigned char ${symbol}[];`, `extern const uint32_t ${symbol}_size;`,
+      `#ifdef ${macro}_DEFINE`, '/* Aligned to 4 bytes, as the package places it. */',
+      '#if defined(__GNUC__)', '__attribute__((aligned(4)))', '#elif defined(_MSC_VER)', '__declspec(align(4))', '#endif',
+      `const unsigned char ${symbol}[${macro}_SIZE] = {`, ...rows, '};',
+      `const uint32_t ${symbol}_size = ${macro}_SIZE;`, '#endif',
+      '#ifdef __cplusplus', '}', '#endif', '#endif', ''].join('\n');
+  }
+
   // Requests run one stage at a time, so that a newer request with the same
   // `key` (the page's file) drops the stages an older one has not run yet.
   const newest = new Map();
@@ -129,7 +175,7 @@
   // does and replies at once ('result': code, message, zeq, header and, with
   // `preview`, the device's view); then, each as a stage of its own, the
   // original's samples ('original') and zeq2png's -info and -compare lines
-  // ('details').
+  // with the C header ('details').
   function convert(request) {
     const folder = '/run' + request.id;
     removeFolder(folder);
@@ -143,7 +189,8 @@
       commandOptions(request.options).concat(['-output', folder + '/out/', input]));
     FS.chdir('/');
     const outputs = FS.readdir(folder + '/out').filter((entry) => entry !== '.' && entry !== '..');
-    const reply = { code: converted.code, message: converted.text, zeq: null, zeqName: null };
+    const reply = { code: converted.code, message: converted.text, zeq: null, zeqName: null,
+      command: commandOptions(request.options) };
     const zeqPath = outputs.length ? folder + '/out/' + outputs[0] : null;
     if (zeqPath) {
       reply.zeq = FS.readFile(zeqPath);
@@ -167,17 +214,18 @@
       const compare = runTool('web_zeq2png', ['-compare', input, '-output', folder + '/out/preview.png', zeqPath]).text;
       FS.chdir('/');
       cleanUp();
-      send(request, 'details', { info, compare });
+      const header = cHeader(request.name, request.options, zeq, readHeader(zeq));
+      send(request, 'details', { info, compare, cHeader: header });
     }, cleanUp);
   }
 
   onmessage = (event) => {
     const request = event.data;
-    newest.set(request.key, request.id);
+    newest.set(request.key, request.id);  // and a 'cancel' request does nothing else
     if (request.type === 'preview') {
       later(request, () => send(request, 'preview',
         { device: decodeDevice(request.zeq, request.layout, request.background) }));
-    } else {
+    } else if (request.type === 'convert') {
       later(request, () => convert(request));
     }
   };

@@ -209,7 +209,7 @@ class PageTest(unittest.TestCase):
             document.body.dispatchEvent(drop);
             return drop.defaultPrevented;''', [[n, base64.b64encode(IMAGES[i]).decode()] for n, i in EMBEDDED.items()])
         self.assertTrue(prevented)
-        run(WAIT, 3, False)
+        run(WAIT, 3, True)
         headers = run('''const done = arguments[0]; Promise.all([...document.querySelectorAll('.c-download')].map(
             async (link) => [link.download, await (await fetch(link.href)).text()])).then(done);''')
         self.check_headers(dict(headers))
