@@ -7,8 +7,11 @@ included) and of a native run; the page's load-to-ready time from file://
 and the bytes it serves. Not a test: it asserts nothing.
 
     /usr/bin/python3 bench/web_page.py DIST_DIR NATIVE_PNG2ZEQ PHOTO.png... [--screenshot OUT.png]
+
+With --screenshot, it also saves the page with two results at a desk's width
+(OUT.png) and a phone's (OUT-phone.png).
 """
-import base64, os, statistics, subprocess, sys, tempfile, time
+import base64, os, statistics, struct, subprocess, sys, tempfile, time, zlib
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -100,13 +103,22 @@ with tempfile.TemporaryDirectory() as scratch:
                   f'{page_ms / cli_ms:6.2f}')
 
 if screenshot:
-    driver.get(page)
-    driver.execute_async_script('window.png2zeq.ready.then(arguments[0])')
-    driver.find_element('id', 'png-input').send_keys('\n'.join(os.path.abspath(p) for p in photos))
-    driver.execute_async_script('''
-        const done = arguments[0];
-        const wait = () => document.querySelectorAll('.result-code:not(:empty)').length >= 2
-          ? done() : setTimeout(wait, 100);
-        wait();''')
-    driver.save_screenshot(screenshot)
+    # The bundled sample and a PNG over the size limit, at a desk's width and a phone's (OUT-phone.png).
+    sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'samples', 'gradient-rgba-96x64.png')
+    chunk = lambda kind, data: struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    oversize = os.path.join(tempfile.mkdtemp(), 'poster-2000x2000.png')
+    with open(oversize, 'wb') as out:
+        out.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 2000, 2000, 8, 0, 0, 0, 0))
+                  + chunk(b'IDAT', zlib.compress(bytes(2001 * 2000))) + chunk(b'IEND', b''))
+    for size, path in (((1280, 1150), screenshot), ((390, 2300), screenshot.replace('.png', '-phone.png'))):
+        driver.set_window_size(*size)
+        driver.get(page)
+        driver.execute_async_script('window.png2zeq.ready.then(arguments[0])')
+        driver.find_element('id', 'png-input').send_keys(os.path.abspath(sample) + '\n' + oversize)
+        driver.execute_async_script('''
+            const done = arguments[0];
+            const wait = () => document.querySelectorAll('.result-code:not(:empty)').length >= 2
+              && document.querySelector('.report').textContent !== 'Reading…' ? done() : setTimeout(wait, 100);
+            wait();''')
+        driver.save_screenshot(path)
 driver.quit()

@@ -154,7 +154,7 @@ function showResult(entry, result) {
   const failed = result.code !== 0 || !result.zeq;
   view.querySelector('.progress').hidden = true;
   view.classList.toggle('failed', failed);
-  view.querySelector('.code-label').textContent = 'Result code';
+  view.querySelector('.code-label').textContent = failed ? 'Failed: result code' : 'Converted: result code';
   view.querySelector('.result-code').textContent = String(result.code);
   view.querySelector('.message').textContent = result.message;
   const explanation = view.querySelector('.explanation');
