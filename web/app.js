@@ -136,11 +136,11 @@ const baseName = (name) => name.replace(/\.[^.]*$/, '');
 const ratio = (zeq, header) => (header.raw_length / zeq.length).toFixed(1);
 
 // Shows the device's view of `entry`'s result in the chosen layout.
-function showDevice(entry, device) {
+function showDevice(entry, device, painted = false) {
   const view = entry.view;
   const { layout } = currentView();
   if (!device.rgba) return;
-  paint(view.querySelector('.device-canvas'), device);
+  if (!painted) paint(view.querySelector('.device-canvas'), device);
   const name = baseName(entry.file.name);
   offer(view.querySelector('.panel-download'), device.panel, `${name}.${layout}.bin`, 'application/octet-stream');
   const layoutName = $('layout').selectedOptions[0].textContent;
@@ -148,8 +148,20 @@ function showDevice(entry, device) {
   view.querySelector('.device-canvas').setAttribute('aria-label', `${entry.file.name} as the device shows it, ${layoutName}`);
 }
 
-// Shows `entry`'s result `result` (a reply of the Worker's 'result' stage).
+// Shows `entry`'s result `result` (a reply of the Worker's 'result' stage):
+// the device's view at once, the rest (which copies the downloads) after the
+// frame that puts it on screen.
 function showResult(entry, result) {
+  const painted = result.code === 0 && result.device && result.device.rgba;
+  if (painted) {
+    paint(entry.view.querySelector('.device-canvas'), result.device);
+    applyZoom(entry.view);
+  }
+  const shown = entry.shown = {};
+  requestAnimationFrame(() => setTimeout(() => entry.shown === shown && showWhole(entry, result, painted)));
+}
+
+function showWhole(entry, result, painted) {
   const view = entry.view;
   const failed = result.code !== 0 || !result.zeq;
   view.querySelector('.progress').hidden = true;
@@ -161,6 +173,7 @@ function showResult(entry, result) {
   explanation.hidden = !failed;
   explanation.textContent = failed ? explain(result.code, entry.png) : '';
   for (const part of view.querySelectorAll('.toolbar, .views, .report-box, canvas, .toolbar a')) part.hidden = failed;
+  view.querySelector('.panel-download').hidden = failed || !(result.device && result.device.rgba);
   const size = pngSize(entry.png);
   let facts = size ? `${size.width} × ${size.height} · PNG ${entry.png.byteLength} bytes` : `PNG ${entry.png.byteLength} bytes`;
   if (!failed) {
@@ -171,7 +184,7 @@ function showResult(entry, result) {
     else view.querySelector('.c-download').hidden = true;
     facts += ` · ZEQ ${header.format_name} ${result.zeq.length} bytes` +
       ` · raw pixels ${header.raw_length} bytes · ${ratio(result.zeq, header)} : 1`;
-    if (result.device) showDevice(entry, result.device);
+    if (result.device) showDevice(entry, result.device, painted);
     if (entry.original) paint(view.querySelector('.original-canvas'), entry.original);
     else view.querySelector('.original-canvas').hidden = true;
   }
@@ -197,6 +210,8 @@ function convertEntry(entry) {
   const cached = entry.results.get(key(options));
   const view = entry.view;
   if (cached) {
+    entry.result = cached;
+    entry.requestId = 0;  // what an older request still sends is dropped
     showResult(entry, cached);
     if (cached.zeq) previewEntry(entry);
     return Promise.resolve(cached);
@@ -206,8 +221,9 @@ function convertEntry(entry) {
   view.querySelector('.result-code').textContent = '';
   for (const link of view.querySelectorAll('.toolbar a')) link.hidden = true;
   return new Promise((resolve) => {
+    const deviceView = currentView();
     const request = { type: 'convert', name: entry.file.name, png: entry.png.slice(0), options,
-      preview: true, ...currentView() };
+      preview: true, ...deviceView };
     const id = send(entry.id, request, (stage, reply) => {
       if (entry.requestId !== id) return handlers.delete(id);
       if (stage === 'result') {
@@ -215,6 +231,8 @@ function convertEntry(entry) {
         entry.results.set(key(options), reply);
         showResult(entry, reply);
         announce(entry, reply);
+        // The layout or background changed while it converted.
+        if (JSON.stringify(currentView()) !== JSON.stringify(deviceView)) previewEntry(entry);
         resolve(reply);
         if (!reply.zeq) handlers.delete(id);
       } else if (stage === 'original') {

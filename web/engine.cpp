@@ -7,6 +7,7 @@
 // offsets.
 
 #include <emscripten/emscripten.h>
+#include <png.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -121,9 +122,9 @@ uint32_t LayoutNamed(const char* name) {
 // The ZEQ format whose samples are laid out as the decoded PNG colour type.
 uint32_t FormatOfColourType(uint8_t colourType) {
   switch (colourType) {
-    case 0: return ZEQ_FORMAT_GREY8;
-    case 4: return ZEQ_FORMAT_GREYA88;
-    case 2: return ZEQ_FORMAT_RGB888;
+    case PNG_COLOR_TYPE_GRAY: return ZEQ_FORMAT_GREY8;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return ZEQ_FORMAT_GREYA88;
+    case PNG_COLOR_TYPE_RGB: return ZEQ_FORMAT_RGB888;
     default: return ZEQ_FORMAT_RGBA8888;
   }
 }
