@@ -85,21 +85,16 @@ with tempfile.TemporaryDirectory() as scratch:
     for photo in photos:
         data = base64.b64encode(open(photo, 'rb').read()).decode()
         for label, option_set in OPTION_SETS.items():
-            page_ms = driver.execute_async_script('''
-                const [data, options, repeat, done] = arguments;
-                const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
-                (async () => {
-                  const times = [];
-                  for (let i = 0; i < repeat; ++i) {
+            page_times, cli_times = [], []
+            for _ in range(REPEAT):
+                page_times.append(driver.execute_async_script('''
+                    const [data, options, done] = arguments;
+                    const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
                     const start = performance.now();
-                    await window.png2zeq.convert(bytes, options);
-                    times.push(performance.now() - start);
-                  }
-                  times.sort((a, b) => a - b);
-                  done(times[Math.floor(repeat / 2)]);
-                })();
-            ''', data, option_set, REPEAT)
-            cli_ms = native_ms(photo, label, scratch)
+                    window.png2zeq.convert(bytes, options).then(() => done(performance.now() - start));
+                ''', data, option_set))
+                cli_times.append(native_ms(photo, label, scratch, 1))
+            page_ms, cli_ms = statistics.median(page_times), statistics.median(cli_times)
             print(f'{os.path.basename(photo):32} {label or "(none)":20} {page_ms:8.0f} {cli_ms:9.0f} '
                   f'{page_ms / cli_ms:6.2f}')
 

@@ -22,13 +22,14 @@ worker.onmessage = (event) => {
   if (handler) handler(event.data.stage, event.data.reply);
 };
 
-// Sends `request` to the Worker under a new id, with `key` naming what a
-// newer request replaces; `handler` receives each stage's reply. Returns the id.
+// Sends `request` to the Worker under a new id once the engine is ready,
+// with `key` naming what a newer request replaces; `handler` receives each
+// stage's reply. Returns the id.
 function send(key, request, handler) {
   const id = nextId++;
   handlers.set(id, handler);
   // A PNG (always a copy of the caller's) moves to the Worker rather than being copied again.
-  worker.postMessage({ ...request, id, key }, request.png ? [request.png.buffer || request.png] : []);
+  ready.then(() => worker.postMessage({ ...request, id, key }, request.png ? [request.png.buffer || request.png] : []));
   return id;
 }
 
@@ -51,7 +52,7 @@ window.png2zeq = {
 const $ = (id) => document.getElementById(id);
 const status = $('status');
 const announcer = $('announcer');
-let limit = { width: 1024, height: 768 };
+let limit;  // the largest PNG the converter takes, as the engine says
 ready.then((engine) => {
   limit = { width: engine.maxWidth, height: engine.maxHeight };
   $('limit').textContent = `${limit.width} × ${limit.height}`;
