@@ -106,7 +106,7 @@ if screenshot:
     with open(oversize, 'wb') as out:
         out.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 2000, 2000, 8, 0, 0, 0, 0))
                   + chunk(b'IDAT', zlib.compress(bytes(2001 * 2000))) + chunk(b'IEND', b''))
-    for size, path in (((1280, 1150), screenshot), ((390, 2300), screenshot.replace('.png', '-phone.png'))):
+    for size, path in (((1280, 1500), screenshot), ((390, 2300), screenshot.replace('.png', '-phone.png'))):
         driver.set_window_size(*size)
         driver.get(page)
         driver.execute_async_script('window.png2zeq.ready.then(arguments[0])')

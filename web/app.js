@@ -145,7 +145,7 @@ function showDevice(entry, device, painted = false) {
   const name = baseName(entry.file.name);
   offer(view.querySelector('.panel-download'), device.panel, `${name}.${layout}.bin`, 'application/octet-stream');
   const layoutName = $('layout').selectedOptions[0].textContent;
-  view.querySelector('.device-caption').textContent = `Device: decoded by the loader, ${layoutName}`;
+  view.querySelector('.device-caption').textContent = `Device: decoded by the loader · ${layoutName}`;
   view.querySelector('.device-canvas').setAttribute('aria-label', `${entry.file.name} as the device shows it, ${layoutName}`);
 }
 
