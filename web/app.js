@@ -206,6 +206,7 @@ function showNotes(entry, result) {
 // Converts `entry` with the current options, or shows the result it
 // already has for them; a newer call for the entry supersedes this one.
 function convertEntry(entry) {
+  if (!entry.png) return Promise.resolve(null);  // addFile converts it once its bytes are read
   const options = currentOptions();
   entry.options = options;
   const cached = entry.results.get(key(options));
@@ -312,7 +313,8 @@ async function addFile(file) {
   view.querySelector('progress').setAttribute('aria-label', `Converting ${name}`);
   view.querySelector('.zoom').setAttribute('aria-label', `Zoom of ${name}`);
   view.querySelector('.original-canvas').setAttribute('aria-label', `${name}: the samples the converter reads`);
-  const entry = { id: 'file' + nextEntry++, file, view, png: await file.arrayBuffer(), results: new Map() };
+  // In the page in the order chosen, before its bytes are read.
+  const entry = { id: 'file' + nextEntry++, file, view, png: null, results: new Map() };
   entries.push(entry);
   $('results').append(view);
   view.querySelector('.zoom').addEventListener('change', () => applyZoom(view));
@@ -330,7 +332,8 @@ async function addFile(file) {
     });
   }
   refreshActions();
-  return convertEntry(entry);
+  entry.png = await file.arrayBuffer();
+  return entries.includes(entry) ? convertEntry(entry) : null;
 }
 
 function addFiles(files) {
