@@ -210,6 +210,11 @@ class PageTest(unittest.TestCase):
             return drop.defaultPrevented;''', [[n, base64.b64encode(IMAGES[i]).decode()] for n, i in EMBEDDED.items()])
         self.assertTrue(prevented)
         run(WAIT, 3, True)
+        # At "fit", the 1 x 1 image fills its pane; the live region gives one line for a finished file.
+        shown = self.driver.execute_script("""return [document.querySelectorAll('.device-canvas')[2].clientWidth,
+            document.getElementById('announcer').textContent];""")
+        self.assertGreater(shown[0], 100)
+        self.assertRegex(shown[1], r'^[^\n]+\.png: converted, \d+ bytes\.$')
         headers = run('''const done = arguments[0]; Promise.all([...document.querySelectorAll('.c-download')].map(
             async (link) => [link.download, await (await fetch(link.href)).text()])).then(done);''')
         self.check_headers(dict(headers))
