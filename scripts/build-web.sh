@@ -5,7 +5,8 @@
 # as Node programs on the real file system), and the archive
 # build/web/png2zeq-<version>-web.zip. Installs what is missing (through
 # scripts/install-deps.sh) and builds zlib, libpng and libdeflate from
-# Debian's source packages for WebAssembly once, under build/web-deps/.
+# Debian's source packages for WebAssembly once, under build/web-deps/, and
+# the page's zip library (fflate) with npm under build/web-npm/.
 #
 #   scripts/build-web.sh
 set -euo pipefail
@@ -75,11 +76,20 @@ if ! built libdeflate "$libdeflate_version"; then
   mark_built libdeflate "$libdeflate_version"
 fi
 
+# The page's zip library, from the npm registry at the version web/package-lock.json
+# pins (checked against its hash), installed again only when the lock changes.
+npm_dir=$root/build/web-npm
+if ! cmp -s web/package-lock.json "$npm_dir/package-lock.json" || [ ! -d "$npm_dir/node_modules" ]; then
+  rm -rf "$npm_dir" && mkdir -p "$npm_dir"
+  cp web/package.json web/package-lock.json "$npm_dir/"
+  (cd "$npm_dir" && npm ci --no-audit --no-fund --ignore-scripts >/dev/null)
+fi
+
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig emcmake cmake -S . -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release -DPNG2ZEQ_GENERIC_POSIX=ON -DPNG2ZEQ_BUILD_TESTS=OFF \
   -DPNG2ZEQ_INSTALL=OFF -DCMAKE_FIND_ROOT_PATH="$prefix" \
   -DZLIB_ROOT="$prefix" -DPNG_PNG_INCLUDE_DIR="$prefix/include" \
-  -DPNG_LIBRARY="$prefix/lib/libpng.a" >/dev/null
+  -DPNG_LIBRARY="$prefix/lib/libpng.a" -DPNG2ZEQ_WEB_NPM_DIR="$npm_dir/node_modules" >/dev/null
 nice -n 10 cmake --build "$build" -j "$jobs"
 cmake --build "$build" --target png2zeq_web_zip >/dev/null
 echo "Page: $build/dist/index.html"

@@ -23,6 +23,8 @@ fi
 # and their test in headless Chromium.
 if [ "${PNG2ZEQ_WITH_WEB:-0}" = 1 ]; then
   packages+=(emscripten nodejs chromium chromium-driver python3-selenium)
+  # npm installs the page's zip library; a Node.js from elsewhere brings its own.
+  command -v npm >/dev/null || packages+=(npm)
 fi
 
 missing=()

@@ -10,5 +10,6 @@ function png2zeqWorker() {
     printed: [],
     print: (line) => Module.printed.push(line),
     printErr: (line) => Module.printed.push(line),
-    onRuntimeInitialized: () => postMessage({ ready: true }),
+    // The engine's limits come with the news that it is ready.
+    onRuntimeInitialized: () => postMessage({ ready: true, maxWidth: _web_max_width(), maxHeight: _web_max_height() }),
   };

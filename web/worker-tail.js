@@ -7,12 +7,13 @@
     return { code, text: Module.printed.join('\n') };
   }
 
-  // Empties (or makes) the directory `path` of the in-memory file system.
-  function emptyFolder(path) {
-    if (!FS.analyzePath(path).exists) FS.mkdir(path);
+  // Removes the directory `path` of the in-memory file system and its files.
+  function removeFolder(path) {
+    if (!FS.analyzePath(path).exists) return;
     for (const name of FS.readdir(path)) {
       if (name !== '.' && name !== '..') FS.unlink(path + '/' + name);
     }
+    FS.rmdir(path);
   }
 
   // The command-line options for the page's option set.
@@ -26,57 +27,206 @@
     return args;
   }
 
-  // Converts the PNG `png` (bytes) named `name` the way `png2zeq [options]
-  // -output /out/ name` does; with `details`, adds zeq2png's -info and
-  // -compare lines and the loader's decode of the file as RGBA.
-  function convertFile(name, png, options, details) {
-    emptyFolder('/in');
-    emptyFolder('/out');
-    FS.writeFile('/in/' + name, new Uint8Array(png));
-    FS.chdir('/in');
-    // A name that looks like an option is still the file.
-    const input = /^[-/]/.test(name) ? './' + name : name;
-    const converted = runTool('web_png2zeq', commandOptions(options).concat(['-output', '/out/', input]));
-    const outputs = FS.readdir('/out').filter((entry) => entry !== '.' && entry !== '..');
-    const reply = { code: converted.code, message: converted.text, zeq: null, zeqName: null };
-    if (outputs.length === 0) return reply;
-    const zeqPath = '/out/' + outputs[0];
-    reply.zeq = FS.readFile(zeqPath);
-    reply.zeqName = outputs[0];
-    if (details) {
-      reply.info = runTool('web_zeq2png', ['-info', zeqPath]).text;
-      reply.compare = runTool('web_zeq2png', ['-compare', input, zeqPath]).text;
-      reply.preview = decodeZeq(reply.zeq);
-    }
-    return reply;
+  // Copies `bytes` into the module's memory; the caller frees the block.
+  function copyIn(bytes) {
+    const block = _malloc(Math.max(bytes.length, 1));
+    HEAPU8.set(bytes, block);
+    return block;
   }
 
-  // The device loader's pixels of the ZEQ file `zeq` as { width, height,
-  // rgba }, or { status } when it refuses the file.
-  function decodeZeq(zeq) {
-    const file = _malloc(zeq.length);
-    const out = _malloc(8 + 28);  // the status, then a zeq_info
-    HEAPU8.set(zeq, file);
-    const rgba = _web_decode_rgba(file, zeq.length, out, out + 8);
-    const status = HEAP32[out >> 2];
-    const width = HEAPU32[(out + 8 + 4) >> 2];
-    const height = HEAPU32[(out + 8 + 8) >> 2];
-    let result = { status };
-    if (rgba !== 0) {
-      result = { status, width, height, rgba: HEAPU8.slice(rgba, rgba + width * height * 4) };
+  // The loader's header fields of the ZEQ file `zeq` (zeq_info's names), or
+  // null when the loader refuses its header.
+  function readHeader(zeq) {
+    const file = copyIn(zeq);
+    const info = _malloc(_web_info_size());
+    let header = null;
+    if (_web_parse_header(file, zeq.length, info) === 0) {
+      header = {
+        pixel_format: _web_info_pixel_format(info), width: _web_info_width(info),
+        height: _web_info_height(info), raw_length: _web_info_raw_length(info),
+        compressed_length: _web_info_compressed_length(info), window_bits: _web_info_window_bits(info),
+      };
+      header.format_name = ccall('web_format_name', 'string', ['number'], [header.pixel_format]);
+    }
+    _free(file);
+    _free(info);
+    return header;
+  }
+
+  // What the device shows of the ZEQ file `zeq` through the loader's
+  // zeq_decode_to in `layout` (a name of the page's #layout) over
+  // `background` (0xRRGGBB): { width, height, panel (the layout's bytes),
+  // rgba }, or { status } when the loader refuses the file.
+  function decodeDevice(zeq, layout, background) {
+    const file = copyIn(zeq);
+    const info = _malloc(_web_info_size());
+    const out = _malloc(12);  // the status, the panel's size and the RGBA block: three words
+    const panel = ccall('web_decode_to', 'number',
+      ['number', 'number', 'string', 'number', 'number', 'number', 'number', 'number'],
+      [file, zeq.length, layout, background, out, info, out + 4, out + 8]);
+    const result = { status: HEAP32[out >> 2] };
+    if (panel !== 0) {
+      const rgba = HEAPU32[(out + 8) >> 2];
+      result.width = _web_info_width(info);
+      result.height = _web_info_height(info);
+      result.panel = HEAPU8.slice(panel, panel + HEAPU32[(out + 4) >> 2]);
+      result.rgba = HEAPU8.slice(rgba, rgba + result.width * result.height * 4);
+      _free(panel);
       _free(rgba);
     }
     _free(file);
+    _free(info);
     _free(out);
     return result;
   }
 
+  // The samples the converter reads from the PNG at `path` as { width,
+  // height, rgba }, or null for a file it refuses.
+  function decodeOriginal(path) {
+    const size = _malloc(8);
+    const rgba = ccall('web_decode_png', 'number', ['string', 'number', 'number'], [path, size, size + 4]);
+    let result = null;
+    if (rgba !== 0) {
+      const width = HEAPU32[size >> 2];
+      const height = HEAPU32[(size + 4) >> 2];
+      result = { width, height, rgba: HEAPU8.slice(rgba, rgba + width * height * 4) };
+      _free(rgba);
+    }
+    _free(size);
+    return result;
+  }
+
+  // The blocks of `reply` that can move to the page instead of being copied.
+  function transferable(reply) {
+    return [reply.zeq, reply.device && reply.device.panel, reply.device && reply.device.rgba,
+      reply.original && reply.original.rgba].filter((block) => block).map((block) => block.buffer);
+  }
+
+  // ' 0x00,' to ' 0xff,', for the rows of a header's bytes.
+  const HEX_BYTES = Array.from({ length: 256 }, (_, b) => ' 0x' + b.toString(16).padStart(2, '0') + ',');
+
+  // CMake's string(MAKE_C_IDENTIFIER), which png2zeq_add_images() applies to
+  // an image's name: every UTF-8 byte that is not a letter, digit or `_`
+  // becomes `_`, and a leading digit gets a `_` before it.
+  function makeCIdentifier(text) {
+    const id = Array.from(new TextEncoder().encode(text),
+      (byte) => (/[A-Za-z0-9_]/.test(String.fromCharCode(byte)) ? String.fromCharCode(byte) : '_')).join('');
+    return /^[0-9]/.test(id) ? '_' + id : id;
+  }
+
+  // A header with what png2zeq_add_images(... EMBED) gives the image `pngName`
+  // converted with `options` (prefix `zeq`): the constants of its ZEQ file
+  // `zeq` (`header`, its loader's fields) and the symbols zeq_<id> and
+  // zeq_<id>_size, defined in the one source file that defines
+  // <MACRO>_DEFINE before including it. C99 and C++, -pedantic, no warnings.
+  function cHeader(pngName, options, zeq, header) {
+    const symbol = 'zeq_' + makeCIdentifier(pngName.replace(/\.[^.]*$/, ''));
+    const macro = symbol.toUpperCase();
+    const rows = [];
+    for (let at = 0; at < zeq.length; at += 16) {
+      let row = ' ';
+      for (const byte of zeq.subarray(at, at + 16)) row += HEX_BYTES[byte];
+      rows.push(row);
+    }
+    const constants = [['SIZE', zeq.length], ['WIDTH', header.width], ['HEIGHT', header.height],
+      ['FORMAT', '0x' + header.pixel_format.toString(16).padStart(4, '0')], ['RAW_LENGTH', header.raw_length],
+      ['WINDOW_BITS', header.window_bits]];
+    const command = ['png2zeq'].concat(commandOptions(options), pngName).join(' ').replace(/\*\//g, '* /');
+    return [
+      `/* ${command}: the constants and symbols that png2zeq_add_images(... EMBED)`,
+      '   gives this image. Include this header where the image is used; in one',
+      `   source file, define ${macro}_DEFINE before including it, so that the`,
+      '   bytes are defined there. */',
+      `#ifndef PNG2ZEQ_${macro}_H`, `#define PNG2ZEQ_${macro}_H`, '#include <stdint.h>',
+      ...constants.map(([name, value]) => `#define ${macro}_${name} ${value}`),
+      '#ifdef __cplusplus', 'extern "C" {', '#endif',
+      `extern const unsigned char ${symbol}[];`, `extern const uint32_t ${symbol}_size;`,
+      `#ifdef ${macro}_DEFINE`, '/* Aligned to 4 bytes, as the package places it. */',
+      '#if defined(__GNUC__)', '__attribute__((aligned(4)))', '#elif defined(_MSC_VER)', '__declspec(align(4))', '#endif',
+      `const unsigned char ${symbol}[${macro}_SIZE] = {`, ...rows, '};',
+      `const uint32_t ${symbol}_size = ${macro}_SIZE;`, '#endif',
+      '#ifdef __cplusplus', '}', '#endif', '#endif', ''].join('\n');
+  }
+
+  // Requests run one stage at a time, so that a newer request with the same
+  // `key` (the page's file) drops the stages an older one has not run yet.
+  const newest = new Map();
+  const stages = [];
+  let pumping = false;
+  function pump() {
+    const stage = stages.shift();
+    if (stage && newest.get(stage.request.key) === stage.request.id) stage.run();
+    else if (stage) stage.drop();
+    pumping = stages.length > 0;
+    if (pumping) setTimeout(pump, 0);
+  }
+  function later(request, run, drop = () => {}) {
+    stages.push({ request, run, drop });
+    if (!pumping) {
+      pumping = true;
+      setTimeout(pump, 0);
+    }
+  }
+  function send(request, stage, reply) {
+    postMessage({ id: request.id, stage, reply }, transferable(reply));
+  }
+
+  // Converts the request's PNG the way `png2zeq [options] -output DIR/ name`
+  // does and replies at once ('result': code, message, zeq, header and, with
+  // `preview`, the device's view); then, each as a stage of its own, the
+  // original's samples ('original') and zeq2png's -info and -compare lines
+  // with the C header ('details').
+  function convert(request) {
+    const folder = '/run' + request.id;
+    removeFolder(folder);
+    FS.mkdir(folder);
+    FS.mkdir(folder + '/out');
+    FS.writeFile(folder + '/' + request.name, new Uint8Array(request.png));
+    FS.chdir(folder);
+    // A name that looks like an option is still the file.
+    const input = /^[-/]/.test(request.name) ? './' + request.name : request.name;
+    const converted = runTool('web_png2zeq',
+      commandOptions(request.options).concat(['-output', folder + '/out/', input]));
+    FS.chdir('/');
+    const outputs = FS.readdir(folder + '/out').filter((entry) => entry !== '.' && entry !== '..');
+    const reply = { code: converted.code, message: converted.text, zeq: null, zeqName: null,
+      command: commandOptions(request.options) };
+    const zeqPath = outputs.length ? folder + '/out/' + outputs[0] : null;
+    if (zeqPath) {
+      reply.zeq = FS.readFile(zeqPath);
+      reply.zeqName = outputs[0];
+      reply.header = readHeader(reply.zeq);
+      if (request.preview) reply.device = decodeDevice(reply.zeq, request.layout, request.background);
+    }
+    const zeq = reply.zeq && reply.zeq.slice();
+    send(request, 'result', reply);
+    if (!request.preview) return removeFolder(folder + '/out'), removeFolder(folder);
+    const cleanUp = () => {
+      removeFolder(folder + '/out');
+      removeFolder(folder);
+    };
+    if (!zeq) return cleanUp();
+    later(request, () => send(request, 'original', { original: decodeOriginal(folder + '/' + request.name) }),
+      cleanUp);
+    later(request, () => {
+      FS.chdir(folder);
+      const info = runTool('web_zeq2png', ['-info', zeqPath]).text;
+      const compare = runTool('web_zeq2png', ['-compare', input, '-output', folder + '/out/preview.png', zeqPath]).text;
+      FS.chdir('/');
+      cleanUp();
+      const header = cHeader(request.name, request.options, zeq, readHeader(zeq));
+      send(request, 'details', { info, compare, cHeader: header });
+    }, cleanUp);
+  }
+
   onmessage = (event) => {
-    const { id, name, png, options, details } = event.data;
-    const reply = convertFile(name, png, options, details);
-    const transfer = [reply.zeq, reply.preview && reply.preview.rgba]
-      .filter((block) => block)
-      .map((block) => block.buffer);
-    postMessage({ id, reply }, transfer);
+    const request = event.data;
+    newest.set(request.key, request.id);  // and a 'cancel' request does nothing else
+    if (request.type === 'preview') {
+      later(request, () => send(request, 'preview',
+        { device: decodeDevice(request.zeq, request.layout, request.background) }));
+    } else if (request.type === 'convert') {
+      later(request, () => convert(request));
+    }
   };
 }

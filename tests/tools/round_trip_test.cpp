@@ -233,6 +233,49 @@ TEST(ZeqRoundTrip, CompareShowsWhatTheReductionTo565Cost) {
       << run.output;
 }
 
+// Each kind of chunk that the converter ignores gets its note after the
+// verdict; a PNG without one gets none.
+TEST(ZeqRoundTrip, CompareNotesTheChunksTheConverterIgnores) {
+  using png2zeq::testing::MakeChunk;
+  const auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) png2zeq::testing::Append(all, part);
+    return all;
+  };
+  const Bytes palette = MakeChunk("PLTE", PatternBytes(3 * 4, 5));
+  const Bytes gamma = MakeChunk("gAMA", {0, 0, 0xB1, 0x8F});
+  const Bytes chromaticities = MakeChunk("cHRM", {0, 0, 0x7A, 0x26, 0, 0, 0x80, 0x84, 0, 0, 0xFA, 0, 0, 0, 0x80, 0xE8,
+                                                  0, 0, 0x75, 0x30, 0, 0, 0xEA, 0x60, 0, 0, 0x3A, 0x98, 0, 0, 0x17, 0x70});
+  const std::string ignored = " which the converter ignores: ";
+  const std::string colour = ignored + "the device shows the stored samples, with no gamma or colour correction.\n";
+  const struct {
+    uint8_t colourType;
+    Bytes chunks;  // after IHDR
+    std::string notes;
+  } cases[] = {
+      {2, {}, ""},
+      {3, join({palette, MakeChunk("tRNS", {0, 128})}),
+       "Note: this PNG has a tRNS chunk," + ignored + "transparent pixels of this palette image become opaque.\n"},
+      {2, MakeChunk("tRNS", {0, 1, 0, 2, 0, 3}),
+       "Note: this PNG has a tRNS chunk," + ignored + "pixels of its transparent colour stay opaque.\n"},
+      {0, gamma, "Note: this PNG has a gAMA chunk," + colour},
+      {2, join({gamma, chromaticities, MakeChunk("sRGB", {0})}), "Note: this PNG has gAMA, cHRM and sRGB chunks," + colour},
+  };
+  for (const auto& test : cases) {
+    TempDir dir;
+    const uint32_t channels = test.colourType == 2 ? 3 : 1;
+    Bytes rows;
+    for (uint32_t row = 0; row < 2; ++row) rows = join({rows, {0}, PatternBytes(2 * channels, row)});
+    const Bytes png = join({png2zeq::testing::PngSignature(),
+                            MakeChunk("IHDR", png2zeq::testing::IhdrData(2, 2, 8, test.colourType)), test.chunks,
+                            MakeChunk("IDAT", png2zeq::testing::Deflate(rows)), MakeChunk("IEND", {})});
+    png2zeq::testing::WriteFile(dir.File("in.png"), png);
+    const auto run = ConvertAndCompare(dir, dir.File("in.png"), {}, dir.File("in.png"));
+    const size_t note = run.output.find("Note: ");
+    EXPECT_EQ(note == std::string::npos ? "" : run.output.substr(note), test.notes) << run.output;
+  }
+}
+
 TEST(ZeqRoundTrip, CompareRefusesAnOriginalOfAnotherLayoutOrSize) {
   TempDir dir;
   const PngRecipe rgb = PatternImage(8, 8, 2, 1);

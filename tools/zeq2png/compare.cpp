@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "png/png_decoder.h"
+#include "zeq2png/ignored_chunks.h"
 
 namespace zeq2png {
 namespace {
@@ -121,6 +122,7 @@ ZeqResult CompareWithOriginal(const char* originalPath, const PreviewImage& prev
   const SampleComparison comparison =
       CompareSamples(original.data, preview.samples.data, pixelCount, preview.channels);
   PrintComparison(originalPath, preview, comparison);
+  PrintIgnoredChunkNotes(originalPath);
   return ZeqResult::OK;
 }
 

@@ -37,7 +37,8 @@ double PeakSignalToNoise(uint64_t squaredErrorSum, uint64_t sampleCount);
 // per channel and overall, the PSNR in dB ("inf" when no sample differs)
 // and the largest absolute difference against `preview`. Returns OK,
 // CompareReadFailed, CompareSizeMismatch, CompareLayoutMismatch or
-// OutOfMemory. Prints the table only on OK; a mismatch prints one line
+// OutOfMemory. Prints the table only on OK, followed by a note for each
+// kind of chunk the converter ignores (ignored_chunks.h); a mismatch prints one line
 // giving both images' size and layout.
 ZeqResult CompareWithOriginal(const char* originalPath, const PreviewImage& preview);
 
