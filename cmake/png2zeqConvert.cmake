@@ -2,6 +2,7 @@
 #
 #   cmake -DCONVERTER=<png2zeq> -DOPTIONS=<option,...> -DPNG=<in.png> -DZEQ=<out.zeq>
 #         -DLOADER_HEADER=<zeq_loader.h> -DFACTS=<facts.cmake> -DCALL=<png2zeq_add_images(target)>
+#         [-DINFLATER=OWN|ZLIB]
 #         [-DNAME=<PREFIX>_<ID> -DCONSTANTS=<header.h>]
 #         [-DMAX_BYTES=<n>] [-DMAX_STREAM_RAM=<n>] [-DMIN_PSNR=<dB> -DZEQ2PNG=<zeq2png>]
 #         -P png2zeqConvert.cmake
@@ -39,14 +40,20 @@ endfunction()
 
 # The format's facts, from the `#define` lines (never the comments) of the
 # loader's header and of zeq_format.h beside it: the header's size, magic and
-# field offsets, and the workspace bounds.
+# field offsets, and the workspace bounds of the inflater that the target's
+# loader uses (INFLATER: OWN, the default, or ZLIB).
+if(NOT INFLATER)
+  set(INFLATER OWN)
+endif()
 get_filename_component(loader_dir "${LOADER_HEADER}" DIRECTORY)
 file(READ "${LOADER_HEADER}" loader)
 file(READ "${loader_dir}/zeq_format.h" format_header)
 foreach(fact IN ITEMS MAGIC HEADER_SIZE OFFSET_PIXEL_FORMAT OFFSET_WIDTH OFFSET_HEIGHT
-    OFFSET_RAW_LENGTH OFFSET_COMPRESSED_LENGTH STREAM_WORKSPACE_OVERHEAD DECODE_WORKSPACE_BOUND)
+    OFFSET_RAW_LENGTH OFFSET_COMPRESSED_LENGTH ${INFLATER}_STREAM_WORKSPACE_OVERHEAD
+    ${INFLATER}_DECODE_WORKSPACE_BOUND)
   string(REGEX MATCH "\n#define ZEQ_${fact} +(0x[0-9A-Fa-f]+|[0-9]+)" found
     "${loader}\n${format_header}")
+  string(REGEX REPLACE "^${INFLATER}_" "" fact "${fact}")
   set(fact_${fact} "${CMAKE_MATCH_1}")
 endforeach()
 set(header_size "${fact_HEADER_SIZE}")
