@@ -53,8 +53,9 @@ foreach(fact IN ITEMS MAGIC HEADER_SIZE OFFSET_PIXEL_FORMAT OFFSET_WIDTH OFFSET_
     ${INFLATER}_DECODE_WORKSPACE_BOUND)
   string(REGEX MATCH "\n#define ZEQ_${fact} +(0x[0-9A-Fa-f]+|[0-9]+)" found
     "${loader}\n${format_header}")
+  set(value "${CMAKE_MATCH_1}")
   string(REGEX REPLACE "^${INFLATER}_" "" fact "${fact}")
-  set(fact_${fact} "${CMAKE_MATCH_1}")
+  set(fact_${fact} "${value}")
 endforeach()
 set(header_size "${fact_HEADER_SIZE}")
 set(stream_workspace_overhead "${fact_STREAM_WORKSPACE_OVERHEAD}")
