@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "image.h"
+#include "../../loader/examples/ZeqPanel/image.h"
 #include "zeq_loader.h"
 
 int main() {
@@ -15,13 +15,9 @@ int main() {
   const zeq_output panel{ZEQ_LAYOUT_RGB565_BE, 0, 0};
   std::vector<uint8_t> rows(size_t{info.width} * info.height * 2);
   std::vector<uint8_t> workspace(zeq_output_workspace_size(&info, 0, &panel));
-  const zeq_status status = zeq_decode_to(zeq_image, sizeof zeq_image, &panel, rows.data(),
-                                          rows.size(), workspace.data(), workspace.size());
-  if (status != ZEQ_OK) {
-    std::puts(zeq_status_text(status));
-    return 1;
-  }
+  // A failure prints the CRC of other rows, which the test then refuses.
+  zeq_decode_to(zeq_image, sizeof zeq_image, &panel, rows.data(), rows.size(), workspace.data(),
+                workspace.size());
   std::printf("ZEQ %ux%u RGB565_BE CRC32 %08lx\n", static_cast<unsigned>(info.width),
               static_cast<unsigned>(info.height), crc32(0, rows.data(), rows.size()));
-  return 0;
 }
