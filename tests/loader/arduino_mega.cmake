@@ -57,7 +57,7 @@ math(EXPR flash "${CMAKE_MATCH_1} + ${CMAKE_MATCH_2}")
 math(EXPR ram "${CMAKE_MATCH_2} + ${CMAKE_MATCH_3}")
 # simavr writes the serial port to its standard error, in colour.
 execute_process(COMMAND "${simavr}" -m atmega2560 -f 16000000 "${WORK}/ZeqPanel.ino.elf"
-  ERROR_VARIABLE device TIMEOUT 60)
+  OUTPUT_QUIET ERROR_VARIABLE device TIMEOUT 60)
 string(ASCII 27 escape)
 string(REGEX REPLACE "${escape}\\[[0-9;]*m" "" device "${device}")
 must("${HOST}")
