@@ -2,6 +2,7 @@
 #
 #   cmake -DCONVERTER=<png2zeq> -DOPTIONS=<option,...> -DPNG=<in.png> -DZEQ=<out.zeq>
 #         -DLOADER_HEADER=<zeq_loader.h> -DFACTS=<facts.cmake> -DCALL=<png2zeq_add_images(target)>
+#         [-DINFLATER=OWN|ZLIB]
 #         [-DNAME=<PREFIX>_<ID> -DCONSTANTS=<header.h>]
 #         [-DMAX_BYTES=<n>] [-DMAX_STREAM_RAM=<n>] [-DMIN_PSNR=<dB> -DZEQ2PNG=<zeq2png>]
 #         -P png2zeqConvert.cmake
@@ -39,12 +40,18 @@ endfunction()
 
 # The format's facts, from the loader's header where they are written down:
 # the header's size and magic, the order of its 32-bit fields, and the
-# workspace bounds.
+# workspace bounds of the inflater that the target's loader uses (INFLATER:
+# OWN, the default, or ZLIB).
 file(READ "${LOADER_HEADER}" loader)
-foreach(fact IN ITEMS HEADER_SIZE STREAM_WORKSPACE_OVERHEAD DECODE_WORKSPACE_BOUND)
+if(NOT INFLATER)
+  set(INFLATER OWN)
+endif()
+foreach(fact IN ITEMS HEADER_SIZE ${INFLATER}_STREAM_WORKSPACE_OVERHEAD ${INFLATER}_DECODE_WORKSPACE_BOUND)
   string(REGEX MATCH "#define ZEQ_${fact} ([0-9]+)" found "${loader}")
+  set(value "${CMAKE_MATCH_1}")
+  string(REGEX REPLACE "^${INFLATER}_" "" fact "${fact}")
   string(TOLOWER "${fact}" variable)
-  set(${variable} "${CMAKE_MATCH_1}")
+  set(${variable} "${value}")
 endforeach()
 string(REGEX MATCH "#define ZEQ_MAGIC 0x(..)(..)(..)(..)" found "${loader}")
 string(TOLOWER "${CMAKE_MATCH_4}${CMAKE_MATCH_3}${CMAKE_MATCH_2}${CMAKE_MATCH_1}" magic)

@@ -446,7 +446,9 @@ function(png2zeq_add_images target)
     add_custom_command(OUTPUT "${zeq}" BYPRODUCTS "${facts}" ${constants}
       COMMAND "${CMAKE_COMMAND}" "-DCONVERTER=$<TARGET_FILE:png2zeq::png2zeq>" "-DOPTIONS=${options}"
         "-DPNG=${png}" "-DZEQ=${zeq}" "-DLOADER_HEADER=${loader_header}" "-DFACTS=${facts}"
-        "-DCALL=${call}" "-DNAME=${macro}" "-DCONSTANTS=${constants}" ${budgets} -P "${convert}"
+        "-DCALL=${call}" "-DNAME=${macro}" "-DCONSTANTS=${constants}" ${budgets}
+        "-DINFLATER=$<IF:$<IN_LIST:ZEQ_USE_ZLIB,$<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>>,ZLIB,OWN>"
+        -P "${convert}"
       DEPENDS "${png}" ${tools} "${options_file}" "${convert}"
       COMMENT "Converting ${image} to ${name}.zeq"
       VERBATIM)

@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets into a directory of the build
 // tree: <out>/convert (two option bytes, then a PNG file), <out>/command_line
-// (arguments separated by NUL bytes), <out>/zeq_reader and <out>/zeq_loader (ZEQ files).
+// (arguments separated by NUL bytes), <out>/zeq_reader, <out>/zeq_loader and
+// <out>/loader_inflaters (ZEQ files).
 // Usage: fuzz_seed_generator <out directory> [<directory of sample PNGs>]
 
 #include <zlib.h>
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
   const fs::path commandLine = out / "command_line";
   const fs::path zeqReader = out / "zeq_reader";
   const fs::path zeqLoader = out / "zeq_loader";
-  for (const fs::path& directory : {convert, commandLine, zeqReader, zeqLoader}) {
+  const fs::path inflaters = out / "loader_inflaters";  // the same files, for both inflaters
+  for (const fs::path& directory : {convert, commandLine, zeqReader, zeqLoader, inflaters}) {
     fs::create_directories(directory);
   }
 
@@ -210,6 +212,10 @@ int main(int argc, char** argv) {
     }
   }
   WriteSeed(zeqLoader, "GREY8-small-window.seed", MakeSmallWindowZeqFile());
+  for (const fs::directory_entry& entry : fs::directory_iterator(zeqLoader)) {
+    fs::copy_file(entry.path(), inflaters / entry.path().filename(),
+                  fs::copy_options::overwrite_existing);
+  }
   std::printf("%d seeds written to %s\n", seedCount, out.string().c_str());
   return 0;
 }

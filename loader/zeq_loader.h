@@ -1,8 +1,13 @@
 /*
  * zeq_loader: reads ZEQ files on a device, with no heap and a RAM need that
- * is known before it runs. Drop zeq_loader.h and zeq_loader.c into a
- * firmware project as they are: plain C99 with no heap, stdio or global
- * state, needing only zlib's inflate; C++ programs link it as well.
+ * is known before it runs. Drop the files of loader/ into a firmware
+ * project as they are (or add_subdirectory() it): plain C99 with no heap,
+ * stdio or global state, needing nothing but the C compiler, as the loader
+ * inflates with its own inflater. Built with ZEQ_USE_ZLIB defined, it uses
+ * zlib's inflate instead, faster and larger. C++ programs link it as well.
+ * The panel layouts (at the end of this header) have a source file of
+ * their own, which a firmware that needs only the file's own pixels leaves
+ * out (docs/loader.md).
  *
  * Two ways to use it:
  *  - zeq_decode: the whole file in memory (for example mapped from flash),
@@ -10,8 +15,9 @@
  *  - zeq_stream_open / zeq_stream_rows / zeq_stream_finish: the file through
  *    a read callback, a few rows at a time (for example to an SPI panel).
  * Both check everything that zeq2png checks and give each failure its own
- * status. The caller passes a workspace of zeq_workspace_size() bytes; zlib's
- * state (and a stream's window) live in it and nothing is allocated.
+ * status. The caller passes a workspace of zeq_workspace_size() bytes; the
+ * inflater's state (and a stream's window) live in it and nothing is
+ * allocated.
  */
 #ifndef ZEQ_LOADER_H
 #define ZEQ_LOADER_H
@@ -82,34 +88,46 @@ typedef int zeq_status; /* ZEQ_OK, or one of the ZEQ_E_... codes below */
 zeq_status zeq_parse_header(const uint8_t *bytes, size_t size, zeq_info *info);
 
 /* The workspace, in bytes, that zeq_decode (streaming 0) or a stream
-   (streaming 1) needs for a file with this header; exact for the zlib it
-   is built with, whatever the workspace's alignment. */
+   (streaming 1) needs for a file with this header; exact for the inflater
+   the loader is built with (its own, or zlib with ZEQ_USE_ZLIB), whatever
+   the workspace's alignment. */
 size_t zeq_workspace_size(const zeq_info *info, int streaming);
 
 /* Compile-time upper bounds of zeq_workspace_size(), for a static workspace
    that is always enough: ZEQ_STREAM_WORKSPACE_BOUND(window_bits) for a
    stream of any file whose zlib header declares that window (0 or 8..15;
    zeq_info.window_bits), ZEQ_DECODE_WORKSPACE_BOUND for zeq_decode of any
-   file. They hold on 32-bit and 64-bit targets with zlib 1.2.11 to 1.3.1,
-   and zeq_workspace_size() stays the exact figure. How they add up:
-    - zlib's inflate state: the same structure in all those versions,
-      7160 bytes with 64-bit longs and pointers, 7120 with 32-bit ones
-      (less with 64-bit Windows' 32-bit longs); rounded up to 16, 7168;
+   file. They are those of the inflater the loader is built with, so a
+   program that includes this header must see ZEQ_USE_ZLIB as the loader
+   does (png2zeq::zeq_loader passes it on). They hold on 8-, 16-, 32- and
+   64-bit targets, at most 512 bytes over the exact figure. How they add up:
     - up to 15 bytes to align a workspace at any address (the strictest
-      alignment is 16 bytes on 64-bit hosts, 8 on a Cortex-M);
-    - a stream's own record, up to 224 bytes on 64-bit hosts (less on a
-      Cortex-M),
-      and its input buffer of 512 bytes; the window is 2^window_bits bytes,
-      a multiple of every alignment;
-    - zeq_decode: no window, only 256 bytes to judge a stream that runs on.
-   Stream: 7168 + 15 + 224 + 512 = 7919, decode: 7168 + 15 + 256 = 7439,
-   each rounded up to a multiple of 64. The stream bound is 17 bytes over
-   the exact figure on 64-bit Linux and 161 on a Cortex-M4, the decode
-   bound 49 and 105. */
-#define ZEQ_STREAM_WORKSPACE_OVERHEAD 7936u
+      alignment is 16 bytes on 64-bit hosts, 8 on a Cortex-M, 1 on an AVR);
+    - the inflater's state: the own one's 1,424 bytes on 64-bit hosts
+      (1,408 on a Cortex-M); zlib's, the same structure in zlib 1.2.11 to
+      1.3.1, 7160 bytes with 64-bit longs and pointers, 7120 with 32-bit
+      ones, rounded up to 16, 7168, and its z_stream record, up to 128;
+    - a stream's own record, up to 144 bytes on 64-bit hosts (less on a
+      Cortex-M), and its input buffer of 512 bytes; the window is
+      2^window_bits bytes, a multiple of every alignment;
+    - zeq_decode: no window (the own inflater reads back from the pixels;
+      zlib gets 256 bytes to judge a stream that runs on).
+   Own inflater: stream 15 + 144 + 512 + 1424 = 2095, decode 15 + 1424 =
+   1439. zlib: stream 7168 + 128 + 15 + 144 + 512 = 7967, decode 7168 + 15 +
+   256 = 7439. Each is rounded up to a multiple of 64. */
+#define ZEQ_OWN_STREAM_WORKSPACE_OVERHEAD 2112u
+#define ZEQ_OWN_DECODE_WORKSPACE_BOUND 1472u
+#define ZEQ_ZLIB_STREAM_WORKSPACE_OVERHEAD 8000u
+#define ZEQ_ZLIB_DECODE_WORKSPACE_BOUND 7488u
+#ifdef ZEQ_USE_ZLIB
+#define ZEQ_STREAM_WORKSPACE_OVERHEAD ZEQ_ZLIB_STREAM_WORKSPACE_OVERHEAD
+#define ZEQ_DECODE_WORKSPACE_BOUND ZEQ_ZLIB_DECODE_WORKSPACE_BOUND
+#else
+#define ZEQ_STREAM_WORKSPACE_OVERHEAD ZEQ_OWN_STREAM_WORKSPACE_OVERHEAD
+#define ZEQ_DECODE_WORKSPACE_BOUND ZEQ_OWN_DECODE_WORKSPACE_BOUND
+#endif
 #define ZEQ_STREAM_WORKSPACE_BOUND(window_bits) \
   (ZEQ_STREAM_WORKSPACE_OVERHEAD + ((size_t)1 << (window_bits)))
-#define ZEQ_DECODE_WORKSPACE_BOUND 7488u
 
 /* Checks the whole file at `file` (`size` bytes) and writes its rawLength
    bytes of pixels to `pixels`. Refuses a pixel buffer smaller than rawLength

@@ -3,7 +3,7 @@
 # (through sudo when not root). Does nothing when everything is present.
 set -euo pipefail
 
-packages=(cmake ninja-build make g++ pkg-config libpng-dev zlib1g-dev libdeflate-dev libgtest-dev groff-base)
+packages=(cmake ninja-build make g++ pkg-config libpng-dev zlib1g-dev libdeflate-dev libgtest-dev groff-base zopfli)
 if [ "${PNG2ZEQ_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 if [ "${PNG2ZEQ_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev); fi
 if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi

@@ -1,5 +1,6 @@
 # Installs the build BUILD into WORK/prefix, builds the example SOURCE
-# (examples/cortex-m) against it with the GENERATOR and the TOOLCHAIN file, runs it under QEMU and
+# (examples/cortex-m) against it with the GENERATOR and the TOOLCHAIN file,
+# with the loader's own inflater and with zlib's, runs each under QEMU and
 # checks each checksum it reports against the host loader's (CHECKSUMS) for
 # the same file and output, whole and streamed. Prints "Skipped: ..." without the ARM toolchain or QEMU.
 find_program(arm_gcc arm-none-eabi-gcc)
@@ -24,29 +25,34 @@ endfunction()
 must("${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${WORK}/prefix" --config "${CONFIG}")
 file(GLOB_RECURSE config "${WORK}/prefix/*/png2zeqConfig.cmake")
 get_filename_component(package_dir "${config}" DIRECTORY)
-must("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${WORK}/build" -G "${GENERATOR}"
-  "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-Dpng2zeq_DIR=${package_dir}")
-must("${CMAKE_COMMAND}" --build "${WORK}/build")
-file(GLOB files "${WORK}/build/png2zeq/firmware/*.zeq")
-must("${CHECKSUMS}" ${files})
-string(REGEX MATCHALL "[^\n]+" host "${out}")
-must("${qemu}" -M mps2-an386 -nographic -semihosting-config enable=on,target=native -icount shift=0
-  -kernel "${WORK}/build/firmware.elf")
-message("${out}")
+# The loader with its own inflater, then once on zlib's inflate.
+foreach(zlib OFF ON)
+  set(build "${WORK}/build-zlib-${zlib}")
+  must("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${build}" -G "${GENERATOR}"
+    "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-Dpng2zeq_DIR=${package_dir}"
+    -DPNG2ZEQ_LOADER_USE_ZLIB=${zlib})
+  must("${CMAKE_COMMAND}" --build "${build}")
+  file(GLOB files "${build}/png2zeq/firmware/*.zeq")
+  must("${CHECKSUMS}" ${files})
+  string(REGEX MATCHALL "[^\n]+" host "${out}")
+  must("${qemu}" -M mps2-an386 -nographic -semihosting-config enable=on,target=native -icount shift=0
+    -kernel "${build}/firmware.elf")
+  message("${out}")
 
-list(LENGTH host decodes)
-if(decodes LESS 30)
-  message(FATAL_ERROR "Expected three images in ten outputs, the host decoded: ${host}")
-endif()
-foreach(line IN LISTS host)
-  string(REPLACE " " ";" fields "${line}")
-  list(GET fields 0 name)
-  list(GET fields 1 output)
-  list(GET fields 2 checksum)
-  foreach(method decode decode-odd rows1 rows7)
-    if(NOT out MATCHES "(^|\n)${name} ${output} ${method} checksum ${checksum} ")
-      list(APPEND differing "${name} ${output} ${method} (host: ${checksum})")
-    endif()
+  list(LENGTH host decodes)
+  if(decodes LESS 30)
+    message(FATAL_ERROR "Expected three images in ten outputs, the host decoded: ${host}")
+  endif()
+  foreach(line IN LISTS host)
+    string(REPLACE " " ";" fields "${line}")
+    list(GET fields 0 name)
+    list(GET fields 1 output)
+    list(GET fields 2 checksum)
+    foreach(method decode decode-odd rows1 rows7)
+      if(NOT out MATCHES "(^|\n)${name} ${output} ${method} checksum ${checksum} ")
+        list(APPEND differing "zlib ${zlib}: ${name} ${output} ${method} (host: ${checksum})")
+      endif()
+    endforeach()
   endforeach()
 endforeach()
 if(differing)

@@ -188,6 +188,59 @@ TEST(ZeqLoader, AgreesWithZeq2PngOnThePhotographs) {
   EXPECT_EQ(Stream(WithWindowBits(astronaut, 9), {4096}, 768).first, ZEQ_E_BEYOND_WINDOW);
 }
 
+// `raw` as a ZEQ file of RGB888 pixels 128 wide, its block the zlib stream `block`.
+Bytes WrappedStream(const Bytes& raw, const Bytes& block) {
+  Bytes file(ZEQ_HEADER_SIZE);
+  const uint32_t fields[] = {ZEQ_MAGIC, ZEQ_FORMAT_RGB888, 128, uint32_t(raw.size() / 384),
+                             uint32_t(raw.size()), uint32_t(block.size())};
+  for (size_t i = 0; i < 6; ++i) png2zeq::StoreLittleEndian32(&file[i * 4], fields[i]);
+  png2zeq::testing::Append(file, block);
+  return file;
+}
+
+// `raw` deflated by zlib with these settings, flushing every `flushEvery` bytes.
+Bytes ZlibStream(const Bytes& raw, int level, int bits, int strategy, int flush, size_t flushEvery) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, bits, 9, strategy), Z_OK);
+  Bytes out(deflateBound(&z, raw.size()) + raw.size() / flushEvery * 16 + 64);
+  z.next_out = out.data(), z.avail_out = uInt(out.size());
+  for (size_t at = 0; at < raw.size(); at += flushEvery) {
+    z.next_in = const_cast<uint8_t*>(raw.data() + at);
+    z.avail_in = uInt(std::min(flushEvery, raw.size() - at));
+    deflate(&z, at + flushEvery >= raw.size() ? Z_FINISH : flush);
+  }
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// Streams no converter writes: every level, window and strategy of zlib,
+// stored and many small blocks, and zopfli's unusual trees, decoded as zlib does.
+TEST(ZeqLoader, DecodesZlibStreamsOfEverySetting) {
+  Bytes raw(128 * 96 * 3);  // runs, repeats from far back and noise, over 32 KiB
+  for (size_t i = 0; i < raw.size(); ++i)
+    raw[i] = uint8_t(i % 3000 < 900 ? i / 7 : i % 3000 < 2000 ? (i * 2654435761u) >> 13 : raw[i % 3000 - 1100]);
+  struct Setting { int level, bits, strategy, flush; size_t flushEvery; };
+  std::vector<Setting> settings = {{6, 15, Z_FILTERED, 0, SIZE_MAX}, {6, 15, Z_HUFFMAN_ONLY, 0, SIZE_MAX},
+      {6, 15, Z_RLE, 0, SIZE_MAX}, {6, 15, Z_FIXED, 0, SIZE_MAX}, {6, 15, 0, Z_FULL_FLUSH, 97},
+      {1, 15, 0, Z_SYNC_FLUSH, 1000}, {0, 15, 0, Z_SYNC_FLUSH, 70000}};
+  for (int level = 0; level <= 9; ++level) settings.push_back({level, 15, 0, 0, SIZE_MAX});
+  for (int bits = 9; bits <= 14; ++bits) settings.push_back({9, bits, 0, 0, SIZE_MAX});
+  for (const Setting& s : settings) {
+    const std::string what = "level " + std::to_string(s.level) + ", window " +
+        std::to_string(s.bits) + ", strategy " + std::to_string(s.strategy) + ", flush " +
+        std::to_string(s.flush);
+    ExpectAgreement(WrappedStream(raw, ZlibStream(raw, s.level, s.bits, s.strategy, s.flush,
+                                                  std::min(s.flushEvery, raw.size()))), what);
+  }
+  const png2zeq::testing::TempDir dir;
+  png2zeq::testing::WriteFile(dir.File("raw"), raw);
+  if (png2zeq::testing::RunProcess("zopfli", {"--zlib", "--i5", dir.File("raw")}).exitStatus != 0) {
+    GTEST_SKIP() << "no zopfli (scripts/install-deps.sh installs it)";
+  }
+  ExpectAgreement(WrappedStream(raw, png2zeq::testing::ReadFile(dir.File("raw.zlib"))), "zopfli");
+}
+
 // The workspace that zeq_workspace_size names is enough at any alignment,
 // one byte less is refused, and both stay within the RAM budget. Too few
 // pixels and a misused stream are refused too, and every status has a text.

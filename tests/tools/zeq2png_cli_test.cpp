@@ -42,18 +42,36 @@ uint32_t LoaderWorkspace(const Bytes& file, int streaming) {
   return static_cast<uint32_t>(zeq_workspace_size(&info, streaming));
 }
 
-// The two -info lines on decoding RAM for `file` with `pixels` raw bytes in
-// rows of `row` bytes.
+// The three -info lines on decoding RAM for `file` with `pixels` raw bytes
+// in rows of `row` bytes: the loader's, then with its other inflater.
 std::string DecodeRamLines(const Bytes& file, uint32_t pixels, uint32_t row) {
   const uint32_t whole = LoaderWorkspace(file, 0);
   const uint32_t streamed = LoaderWorkspace(file, 1);
+#ifdef ZEQ_USE_ZLIB
+  const std::string other = "RAM, own inflater  ", how = "without ZEQ_USE_ZLIB";
+  uint32_t otherWhole = ZEQ_OWN_DECODE_WORKSPACE_BOUND, otherStreamed = ZEQ_OWN_STREAM_WORKSPACE_OVERHEAD;
+#else
+  const std::string other = "RAM, with zlib     ", how = "with ZEQ_USE_ZLIB, on zlib's inflate";
+  uint32_t otherWhole = ZEQ_ZLIB_DECODE_WORKSPACE_BOUND, otherStreamed = ZEQ_ZLIB_STREAM_WORKSPACE_OVERHEAD;
+#endif
+  zeq_info info;
+  zeq_parse_header(file.data(), file.size(), &info);
+  if (info.compressed_length == 0) {  // raw pixels: nothing to inflate
+    otherWhole = whole, otherStreamed = streamed;
+  } else {
+    otherStreamed += 1u << info.window_bits;
+  }
   const std::string host = " (this " + std::to_string(sizeof(void*) * 8) +
                            "-bit host; a 32-bit device needs slightly less)";
   return "RAM, whole frame   " + std::to_string(pixels + whole) + " bytes: pixels " +
          std::to_string(pixels) + " + loader workspace " + std::to_string(whole) +
          ", no window" + host + "\nRAM, row by row    " + std::to_string(streamed + row) +
          " bytes: loader stream workspace " + std::to_string(streamed) + " + one row " +
-         std::to_string(row) + host + "\n";
+         std::to_string(row) + host + "\n" + other + "whole frame " +
+         std::to_string(pixels + otherWhole) + " bytes, row by row " +
+         std::to_string(otherStreamed + row) + " bytes: workspace at most " +
+         std::to_string(otherWhole) + " and " + std::to_string(otherStreamed) +
+         " (the loader built " + how + ")\n";
 }
 
 Bytes ValidFile() { return CompressedZeqFile(0x0888, 6, 4, PatternBytes(6 * 4 * 3)); }

@@ -34,6 +34,26 @@ void PrintDecodeMemory(const ZeqImage& image, const uint8_t* data) {
       "RAM, row by row    %u bytes: loader stream workspace %u + one row %u "
       "(this %u-bit host; a 32-bit device needs slightly less)\n",
       streamed + row, streamed, row, hostBits);
+  // The loader's other inflater, from the bounds its header documents: the
+  // same figures for raw pixels, which neither inflates.
+#ifdef ZEQ_USE_ZLIB
+  const char* const other = "RAM, own inflater  ";
+  const char* const how = "without ZEQ_USE_ZLIB";
+  const uint32_t decodeBound = ZEQ_OWN_DECODE_WORKSPACE_BOUND;
+  const uint32_t streamOverhead = ZEQ_OWN_STREAM_WORKSPACE_OVERHEAD;
+#else
+  const char* const other = "RAM, with zlib     ";
+  const char* const how = "with ZEQ_USE_ZLIB, on zlib's inflate";
+  const uint32_t decodeBound = ZEQ_ZLIB_DECODE_WORKSPACE_BOUND;
+  const uint32_t streamOverhead = ZEQ_ZLIB_STREAM_WORKSPACE_OVERHEAD;
+#endif
+  const bool compressed = header.compressedLength != 0;
+  const uint32_t otherWhole = compressed ? decodeBound : whole;
+  const uint32_t otherStreamed = compressed ? streamOverhead + (1u << info.window_bits) : streamed;
+  std::printf(
+      "%swhole frame %u bytes, row by row %u bytes: workspace at most %u and %u "
+      "(the loader built %s)\n",
+      other, header.rawLength + otherWhole, otherStreamed + row, otherWhole, otherStreamed, how);
 }
 
 }  // namespace zeq2png
