@@ -40,12 +40,6 @@ if(NOT builder OR NOT simavr OR NOT avr_size)
     "(PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh installs them)")
   return()
 endif()
-# Until the loader has an inflater of its own it needs zlib, which no AVR core has.
-file(STRINGS "${library}/zeq_loader.c" zlib_option REGEX "ZEQ_USE_ZLIB")
-if(NOT zlib_option)
-  message("Skipped: this loader needs zlib, which the ATmega2560 lacks")
-  return()
-endif()
 # Debian's AVR core compiles only with DECIMAL_DIG defined.
 must("${builder}" -compile -fqbn arduino:avr:mega:cpu=atmega2560
   -hardware /usr/share/arduino/hardware -hardware /usr/share/arduino-builder
