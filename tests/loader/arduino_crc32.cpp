@@ -11,9 +11,9 @@
 
 int main() {
   static uint8_t rows[ZEQ_IMAGE_WIDTH * ZEQ_IMAGE_HEIGHT * 2];
-  static uint8_t workspace[ZEQ_DECODE_WORKSPACE_BOUND];
+  static uint8_t work[ZEQ_DECODE_WORKSPACE_BOUND];
   const zeq_output panel{ZEQ_LAYOUT_RGB565_BE, 0, 0};
-  zeq_decode_to(zeq_image, sizeof zeq_image, &panel, rows, sizeof rows, workspace, sizeof workspace);
+  zeq_decode_to(zeq_image, sizeof zeq_image, &panel, rows, sizeof rows, work, sizeof work);
   std::printf("ZEQ %ux%u RGB565_BE CRC32 %08lx\n", ZEQ_IMAGE_WIDTH, ZEQ_IMAGE_HEIGHT,
               crc32(0, rows, sizeof rows));
 }

@@ -78,7 +78,8 @@ static size_t stack_used(void) {
 static zeq_status decode(zeq_info *info, uint32_t *crc) {
   size_t offset = 0;
   zeq_stream *stream;
-  zeq_status status = zeq_stream_open(&stream, read_image, &offset, workspace, sizeof workspace, info);
+  zeq_status status =
+      zeq_stream_open(&stream, read_image, &offset, workspace, sizeof workspace, info);
   if (status != ZEQ_OK) return status;
   if (info->width > ZEQ_IMAGE_WIDTH) return ZEQ_E_PIXELS_TOO_SMALL;  // not the image row[] is for
   const zeq_output panel = {ZEQ_LAYOUT_RGB565_BE, 0, 0};
@@ -99,7 +100,8 @@ void setup() {
   uint32_t crc = 0;
   const zeq_status status = decode(&info, &crc);
   if (status == ZEQ_OK) {
-    Serial.print(F("ZEQ "));  // F(): the text stays in flash (on an AVR a plain one is copied to RAM)
+    // F(): the text stays in flash (on an AVR a plain one is copied to RAM).
+    Serial.print(F("ZEQ "));
     Serial.print(info.width);
     Serial.print('x');
     Serial.print(info.height);
