@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The device loader's figures, for examples/cortex-m/README.md, docs/loader.md
 # and docs/panel-layouts.md (not part of CI):
-#  - the workspace zeq_decode and a stream need on this host (its zlib);
+#  - the workspace zeq_decode and a stream need on this host;
 #  - on a Cortex-M4, from examples/cortex-m built against an install of
-#    BUILD_DIR (arm-none-eabi-gcc -Os, zlib's inflate with NO_GZIP and
-#    MY_ZCALLOC): the code size of the loader and of inflate from the linker
-#    map; the workspace the device reports; each entry point's worst-case
+#    BUILD_DIR (arm-none-eabi-gcc -Os; with PNG2ZEQ_LOADER_USE_ZLIB=ON,
+#    zlib's inflate with NO_GZIP and MY_ZCALLOC): the code size of the loader
+#    (its panel layouts apart) and of zlib's inflate from the linker map; the
+#    workspace the device reports; each entry point's worst-case
 #    stack from -fcallgraph-info=su (GCC's stack usage and call graph); and
 #    the instructions per decode under `qemu-system-arm -icount shift=0`,
 #    with newlib's memcpy and with the example's own for TRAP_UNALIGNED;
@@ -17,8 +18,10 @@
 # Needs gcc-arm-none-eabi, libnewlib-arm-none-eabi and qemu-system-arm
 # (PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh).
 #
-# Usage: bench/device_figures.sh BUILD_DIR
+# Usage: [PNG2ZEQ_LOADER_USE_ZLIB=ON] bench/device_figures.sh BUILD_DIR
+# (the loader's own inflater by default, zlib's with ON)
 set -euo pipefail
+use_zlib=${PNG2ZEQ_LOADER_USE_ZLIB:-OFF}
 build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
 work=$(mktemp -d /tmp/png2zeq-device-XXXXXX)
@@ -38,8 +41,14 @@ int main(void) {
   return 0;
 }
 PROGRAM
-cc -std=c99 -O2 -Iloader "$work/host.c" loader/zeq_loader.c -lz -o "$work/host"
-echo "== workspace on this host ($(uname -m), zlib $(pkg-config --modversion zlib)) =="
+if [[ $use_zlib == ON ]]; then
+  cc -std=c99 -O2 -DZEQ_USE_ZLIB -Iloader "$work/host.c" loader/*.c -lz -o "$work/host"
+  inflater="zlib $(pkg-config --modversion zlib)"
+else
+  cc -std=c99 -O2 -Iloader "$work/host.c" loader/*.c -o "$work/host"
+  inflater="the loader's own inflater"
+fi
+echo "== workspace on this host ($(uname -m), $inflater) =="
 "$work/host"
 
 for tool in arm-none-eabi-gcc qemu-system-arm; do
@@ -52,7 +61,8 @@ for trap_unaligned in OFF ON; do
   # CFLAGS joins the toolchain file's flags (-DCMAKE_C_FLAGS would replace them).
   CFLAGS=-fcallgraph-info=su cmake -S examples/cortex-m -B "$work/$trap_unaligned" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/arm-none-eabi.cmake" \
-    -Dpng2zeq_DIR="$package_dir" -DTRAP_UNALIGNED=$trap_unaligned >/dev/null
+    -Dpng2zeq_DIR="$package_dir" -DTRAP_UNALIGNED=$trap_unaligned \
+    -DPNG2ZEQ_LOADER_USE_ZLIB="$use_zlib" >/dev/null
   cmake --build "$work/$trap_unaligned" >/dev/null
   qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \
     -icount shift=0 -kernel "$work/$trap_unaligned/firmware.elf" >"$work/$trap_unaligned.out" 2>&1
@@ -70,7 +80,8 @@ awk '
     return value
   }
   function add(section, size, file,   part, kind) {
-    if (file ~ /libzeq_loader\.a/) part = "loader"
+    if (file ~ /libzeq_loader\.a\(zeq_panel/) part = "panel layouts"
+    else if (file ~ /libzeq_loader\.a/) part = "loader"
     else if (file ~ /libzlib_inflate\.a/) part = "zlib inflate"
     else if (file ~ /libc\.a\(lib_a-mem(cpy|set)\.o\)/) part = "memcpy+memset"
     else return
@@ -89,8 +100,8 @@ awk '
   { pending = "" }
   END {
     printf "%-13s %6s %7s %5s %5s\n", "", "text", "rodata", "data", "bss"
-    split("loader|zlib inflate|memcpy+memset", parts, "|")
-    for (i = 1; i <= 3; ++i) printf "%-13s %6d %7d %5d %5d\n", parts[i], bytes[parts[i], "text"],
+    split("loader|panel layouts|zlib inflate|memcpy+memset", parts, "|")
+    for (i = 1; i <= 4; ++i) printf "%-13s %6d %7d %5d %5d\n", parts[i], bytes[parts[i], "text"],
       bytes[parts[i], "rodata"], bytes[parts[i], "data"], bytes[parts[i], "bss"]
   }' "$firmware/firmware.map"
 
@@ -169,7 +180,9 @@ while read -r image output method word _ _ instructions _ _ _ _ _ _ trapped; do
 done
 
 echo "== Cortex-M4: the 320 x 240 RGB565 panel by window =="
-overhead=$(awk '$2 == "ZEQ_STREAM_WORKSPACE_OVERHEAD" { print $3 + 0 }' loader/zeq_loader.h)
+kind=OWN
+[[ $use_zlib == ON ]] && kind=ZLIB
+overhead=$(awk -v name="ZEQ_${kind}_STREAM_WORKSPACE_OVERHEAD" '$2 == name { print $3 + 0 }' loader/zeq_loader.h)
 printf '%-11s %7s %9s %9s %14s %14s\n' "window bits" bytes workspace bound "rows1 instr." "rows7 instr."
 for bits in 15 12 9; do
   image=panel

@@ -8,7 +8,7 @@
    a damaged stream fails at the bit where zlib's inflate fails, and a
    stream cut short anywhere asks for more input, as zlib's does.
 
-   Codes: a lookup of 9 bits (6 for distances) resolves every shorter code;
+   Codes: a lookup of 9 bits (5 for distances) resolves every shorter code;
    a longer one is decoded canonically from the counts of each length and
    the code lengths, kept 4 bits each. The rules zlib applies to a set of
    code lengths are kept: over-subscribed sets fail, and so do incomplete
@@ -113,20 +113,30 @@ static bool build(zeq_inflater *state, uint16_t *table, unsigned root, uint16_t 
   return true;
 }
 
-/* Decodes a code longer than the lookup from the `bits` bits of `hold`:
-   true with its symbol and length, false when it needs more bits. */
+/* Decodes a code longer than the lookup (`root` bits) from the `bits` bits
+   of `hold`: true with its symbol and length, false when it needs more
+   bits. The symbol comes from the sorted list of long codes from
+   `list_at`, or else from a scan of the code lengths. */
 static bool long_code(const zeq_inflater *state, uint32_t hold, unsigned bits,
-                      const uint16_t *count, unsigned first, unsigned codes, unsigned *symbol,
-                      unsigned *length) {
+                      const uint16_t *count, unsigned root, unsigned first, unsigned codes,
+                      unsigned list_at, unsigned *symbol, unsigned *length) {
   unsigned at, code = 0, start = 0, rank;
   for (at = 1; at <= bits && at <= LONGEST_CODE; ++at) {
     code |= (unsigned)(hold >> (at - 1)) & 1u;
     if (code - start < count[at]) {
       rank = code - start;
+      *length = at;
+      if (state->sorted_long) {
+        /* Literal/length symbols of a length ascend: those past the ones below 256 are 256 up. */
+        const unsigned high = root == ZEQ_LITERAL_ROOT_BITS &&
+                              rank >= state->long_literals[at - ZEQ_LITERAL_ROOT_BITS - 1];
+        while (--at > root) rank += count[at];
+        *symbol = state->lengths[rank + list_at] | high << 8;
+        return true;
+      }
       for (*symbol = 0; *symbol < codes; ++*symbol) {
         if (length_of(state, first + *symbol) == at && rank-- == 0) break;
       }
-      *length = at;
       return true;
     }
     start = (start + count[at]) << 1;
@@ -135,9 +145,36 @@ static bool long_code(const zeq_inflater *state, uint32_t hold, unsigned bits,
   return false;
 }
 
+/* Replaces the code lengths, which only long codes need once the tables
+   are built, by the symbols of the long codes, by length and then symbol,
+   when they fit: a long code is then found without a scan. */
+static void sort_long_codes(zeq_inflater *state) {
+  uint8_t sorted[sizeof state->lengths];
+  unsigned kept = 0, part, length, at;
+  memset(state->long_literals, 0, sizeof state->long_literals);
+  for (part = 0; part < 2; ++part) {
+    const unsigned first = part != 0 ? state->literal_codes : 0;
+    const unsigned codes = part != 0 ? state->distance_codes : state->literal_codes;
+    const unsigned root = part != 0 ? ZEQ_DISTANCE_ROOT_BITS : ZEQ_LITERAL_ROOT_BITS;
+    const uint16_t *const count = part != 0 ? state->distance_count : state->literal_count;
+    if (part != 0) state->long_distances_at = (uint16_t)kept;
+    for (length = root + 1; length <= LONGEST_CODE; ++length) {
+      for (at = 0; count[length] != 0 && at < codes; ++at) {
+        if (length_of(state, first + at) != length) continue;
+        if (kept == sizeof sorted) return;
+        if (part == 0 && at < 256) ++state->long_literals[length - ZEQ_LITERAL_ROOT_BITS - 1];
+        sorted[kept++] = (uint8_t)at;
+      }
+    }
+  }
+  memcpy(state->lengths, sorted, kept);
+  state->sorted_long = 1;
+}
+
 /* Builds the fixed codes' tables, once until a dynamic block replaces them. */
 static void build_fixed(zeq_inflater *state) {
   unsigned at;
+  state->sorted_long = 0;
   for (at = 0; at < FIXED_LITERAL_CODES + FIXED_DISTANCE_CODES; ++at) {
     set_length(state, at, at < 144 ? 8 : at < 256 ? 9 : at < 280 ? 7 : at < 288 ? 8 : 5);
   }
@@ -203,14 +240,15 @@ void zeq_inflate_init(zeq_inflater *inflater, uint8_t *window, uint32_t window_b
 #define DROP(n) (hold >>= (n), bits -= (unsigned)(n))
 /* Finds the next code of a table without using its bits: sets `symbol` and
    `length`, taking bytes until the code is whole. */
-#define DECODE(table, root, count, first, codes)                                         \
+#define DECODE(table, root, count, first, codes, list_at)                                \
   for (;;) {                                                                             \
     const unsigned entry = (table)[hold & ((1u << (root)) - 1)];                         \
     length = entry & 15u;                                                                \
     if (length <= bits) {                                                                \
       symbol = entry >> 4;                                                               \
       if (length <= (root) ||                                                            \
-          long_code(state, hold, bits, count, first, codes, &symbol, &length)) {         \
+          long_code(state, hold, bits, count, root, first, codes, list_at, &symbol,       \
+                    &length)) {                                                          \
         break;                                                                           \
       }                                                                                  \
     }                                                                                    \
@@ -297,6 +335,7 @@ zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
           goto corrupt;
         }
         state->fixed_built = 0;
+        state->sorted_long = 0;
         state->have = 0;
         memset(state->lengths, 0, (CODE_CODES + 1) / 2);
         state->mode = MODE_CODE_CODE;
@@ -318,7 +357,7 @@ zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
         const unsigned all = (unsigned)state->literal_codes + state->distance_codes;
         while (state->have < all) {
           unsigned extra, repeat, value = 0;
-          DECODE(state->literal_table, CODE_ROOT_BITS, state->distance_count, 0, CODE_CODES)
+          DECODE(state->literal_table, CODE_ROOT_BITS, state->distance_count, 0, CODE_CODES, 0)
           if (symbol < 16) {
             DROP(length);
             set_length(state, state->have++, symbol);
@@ -343,13 +382,14 @@ zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
                    state->literal_codes, state->distance_codes, false)) {
           goto corrupt;
         }
+        sort_long_codes(state);
         state->mode = MODE_CODES;
       }
         /* FALLTHROUGH */
       case MODE_CODES:
         for (;;) {
           DECODE(state->literal_table, ZEQ_LITERAL_ROOT_BITS, state->literal_count, 0,
-                 state->literal_codes)
+                 state->literal_codes, 0)
           if (symbol >= END_OF_BLOCK) break;
           if (room == 0) goto full;
           DROP(length);
@@ -374,7 +414,7 @@ zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
         /* FALLTHROUGH */
       case MODE_DISTANCE:
         DECODE(state->distance_table, ZEQ_DISTANCE_ROOT_BITS, state->distance_count,
-               state->literal_codes, state->distance_codes)
+               state->literal_codes, state->distance_codes, state->long_distances_at)
         DROP(length);
         if (symbol >= DISTANCE_SYMBOLS) goto corrupt;
         state->have = (uint16_t)symbol;
@@ -465,12 +505,6 @@ uint32_t zeq_inflate_adler32(uint32_t adler, const uint8_t *bytes, uint32_t leng
   while (length != 0) {
     uint32_t run = length < ADLER_RUN ? length : ADLER_RUN;
     length -= run;
-    for (; run >= 4; run -= 4, bytes += 4) {
-      low += bytes[0], high += low;
-      low += bytes[1], high += low;
-      low += bytes[2], high += low;
-      low += bytes[3], high += low;
-    }
     for (; run != 0; --run) low += *bytes++, high += low;
     low %= ADLER_BASE;
     high %= ADLER_BASE;

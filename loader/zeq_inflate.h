@@ -23,25 +23,28 @@
 #include "zeq_internal.h"
 
 enum {
-  ZEQ_LITERAL_ROOT_BITS = 9, /* codes up to 9 bits resolve in one lookup */
-  ZEQ_DISTANCE_ROOT_BITS = 6,
+  ZEQ_LITERAL_ROOT_BITS = 9, /* codes up to 9 bits (distances: 5) resolve in one lookup */
+  ZEQ_DISTANCE_ROOT_BITS = 5,
   ZEQ_MOST_CODE_LENGTHS = 320 /* 288 literal/length and 32 distance codes */
 };
 
-/* The decoder's state: about 1.4 KB, without the window. */
+/* The decoder's state: about 1.35 KB, without the window. */
 typedef struct zeq_inflater {
   /* Entries are length (low 4 bits) and symbol (the rest); a length of
      root + 1 marks a longer code, decoded from the code lengths. */
   uint16_t literal_table[1 << ZEQ_LITERAL_ROOT_BITS];
   uint16_t distance_table[1 << ZEQ_DISTANCE_ROOT_BITS];
   uint16_t literal_count[16], distance_count[16]; /* codes of each length */
-  uint8_t lengths[ZEQ_MOST_CODE_LENGTHS / 2];    /* 4 bits per code */
+  uint8_t lengths[ZEQ_MOST_CODE_LENGTHS / 2];    /* 4 bits per code (see sorted_long) */
   uint8_t *window;                               /* NULL for a whole decode */
   uint32_t hold;                                 /* bits not yet used, low first */
   uint16_t window_size, window_have, window_next;
   uint16_t literal_codes, distance_codes, code_codes, have;
   uint16_t length, distance; /* of the match (or stored block) under way */
+  uint16_t long_distances_at; /* with sorted_long: where the distances' list starts */
   uint8_t bits, mode, last, fixed_built;
+  uint8_t sorted_long; /* `lengths` holds the long codes' symbols, low bytes, sorted */
+  uint8_t long_literals[16 - ZEQ_LITERAL_ROOT_BITS]; /* of each long length, those below 256 */
 } zeq_inflater;
 
 /* Sets up `inflater` for a new stream. `window`: NULL for a whole decode,

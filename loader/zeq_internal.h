@@ -15,8 +15,14 @@
 enum {
   ZEQ_ZLIB_HEADER_SIZE = ZEQ_PROBE_SIZE - ZEQ_HEADER_SIZE,
   ZEQ_LARGEST_WINDOW_BITS = 15,
-  /* A stream's input buffer (see refill in zeq_loader.c). */
+  /* A stream's input buffer (see refill in zeq_loader.c): 512 bytes keep
+     zlib on its fast path; the own inflater takes input a byte at a time
+     and needs only a few at hand. */
+#ifdef ZEQ_USE_ZLIB
   ZEQ_INPUT_BYTES = 512
+#else
+  ZEQ_INPUT_BYTES = 64
+#endif
 };
 
 /* The strictest alignment of C99's types, which an inflater's state may

@@ -30,9 +30,7 @@
 enum {
   /* A stream reads its source in pieces of at most ZEQ_INPUT_BYTES -
      KEPT_BYTES bytes, keeping the last KEPT_BYTES of the piece before, so
-     that the Adler-32 that ends the stream is always at hand. 512 bytes
-     keep zlib on its fast path for all but a percent or two of the
-     instructions and let a window-12 stream fit in 12 KiB with zlib. */
+     that the Adler-32 that ends the stream is always at hand. */
   KEPT_BYTES = 4,
   /* Room to discard data on the stack while reading on to the end of a file. */
   DRAIN_BYTES = 64

@@ -103,20 +103,21 @@ size_t zeq_workspace_size(const zeq_info *info, int streaming);
    64-bit targets, at most 512 bytes over the exact figure. How they add up:
     - up to 15 bytes to align a workspace at any address (the strictest
       alignment is 16 bytes on 64-bit hosts, 8 on a Cortex-M, 1 on an AVR);
-    - the inflater's state: the own one's 1,424 bytes on 64-bit hosts
-      (1,408 on a Cortex-M); zlib's, the same structure in zlib 1.2.11 to
+    - the inflater's state: the own one's 1,360 bytes on 64-bit hosts
+      (1,352 on a Cortex-M); zlib's, the same structure in zlib 1.2.11 to
       1.3.1, 7160 bytes with 64-bit longs and pointers, 7120 with 32-bit
       ones, rounded up to 16, 7168, and its z_stream record, up to 128;
     - a stream's own record, up to 144 bytes on 64-bit hosts (less on a
-      Cortex-M), and its input buffer of 512 bytes; the window is
+      Cortex-M), and its input buffer of 64 bytes (512 with zlib, whose fast
+      path wants input at hand); the window is
       2^window_bits bytes, a multiple of every alignment;
     - zeq_decode: no window (the own inflater reads back from the pixels;
       zlib gets 256 bytes to judge a stream that runs on).
-   Own inflater: stream 15 + 144 + 512 + 1424 = 2095, decode 15 + 1424 =
-   1439. zlib: stream 7168 + 128 + 15 + 144 + 512 = 7967, decode 7168 + 15 +
+   Own inflater: stream 15 + 144 + 64 + 1360 = 1583, decode 15 + 1360 =
+   1375. zlib: stream 7168 + 128 + 15 + 144 + 512 = 7967, decode 7168 + 15 +
    256 = 7439. Each is rounded up to a multiple of 64. */
-#define ZEQ_OWN_STREAM_WORKSPACE_OVERHEAD 2112u
-#define ZEQ_OWN_DECODE_WORKSPACE_BOUND 1472u
+#define ZEQ_OWN_STREAM_WORKSPACE_OVERHEAD 1600u
+#define ZEQ_OWN_DECODE_WORKSPACE_BOUND 1408u
 #define ZEQ_ZLIB_STREAM_WORKSPACE_OVERHEAD 8000u
 #define ZEQ_ZLIB_DECODE_WORKSPACE_BOUND 7488u
 #ifdef ZEQ_USE_ZLIB
