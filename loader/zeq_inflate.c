@@ -9,8 +9,9 @@
    stream cut short anywhere asks for more input, as zlib's does.
 
    Codes: a lookup of 9 bits (5 for distances) resolves every shorter code;
-   a longer one is decoded canonically from the counts of each length and
-   the code lengths, kept 4 bits each. The rules zlib applies to a set of
+   a longer one is decoded canonically from the counts of each length, its
+   symbol taken from a sorted list of the long codes (or, when they are too
+   many for it, found in the code lengths, kept 4 bits each). The rules zlib applies to a set of
    code lengths are kept: over-subscribed sets fail, and so do incomplete
    ones, except a set of a single 1-bit code (whose other code fails when
    met) or a set with no code at all (any code fails when met; a
