@@ -26,7 +26,7 @@ done
 {
   echo 'cmake_minimum_required(VERSION 3.20)'
   echo 'project(icons C)'
-  echo 'find_package(png2zeq 0.2 REQUIRED)'
+  echo 'find_package(png2zeq 0.3 REQUIRED)'
   if [ "${EMBED:-1}" = 1 ]; then echo 'add_executable(icons main.c)'; else echo 'add_custom_target(icons ALL)'; fi
   echo 'png2zeq_add_images(icons IMAGES'
   for i in $(seq -w 1 $icons); do echo "  \"icons/icon $i.png\""; done

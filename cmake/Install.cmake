@@ -15,7 +15,7 @@ configure_package_config_file(cmake/png2zeqConfig.cmake.in
 # The package holds host tools, so a firmware build for a 32-bit target must
 # accept it although it was built for 64 bits (ARCH_INDEPENDENT). Before 1.0
 # a minor release may change the interface, hence SameMinorVersion:
-# find_package(png2zeq 0.2) accepts any 0.2.x.
+# find_package(png2zeq 0.3) accepts any 0.3.x.
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/png2zeqConfigVersion.cmake
   COMPATIBILITY SameMinorVersion ARCH_INDEPENDENT)
 

@@ -28,7 +28,26 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-win${pointer_bits}")
   set(CPACK_PACKAGING_INSTALL_PREFIX "")
   set(CPACK_GENERATOR ZIP)
-  install(FILES README.md DESTINATION .)
+  install(FILES README.md CHANGELOG.md LICENSE DESTINATION .)
   install(DIRECTORY docs man DESTINATION .)
+else()
+  # Debian's place for the licence: /usr/share/doc/png2zeq/copyright, in the
+  # machine-readable format, its text taken from LICENSE.
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" holders "${licence}")
+  set(holders "${CMAKE_MATCH_1}")
+  string(REGEX REPLACE "\n\n" "\n.\n" licence "${licence}")
+  string(REGEX REPLACE "\n([^\n])" "\n \\1" licence " ${licence}")
+  file(WRITE ${PROJECT_BINARY_DIR}/copyright
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+    "Upstream-Name: png2zeq\n\nFiles: *\nCopyright: ${holders}\n"
+    "License: MIT\n${licence}")
+  install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 include(CPack)
+
+# `cmake --build <build> --target png2zeq_loader_zip` makes
+# png2zeq-loader-<version>.zip here: the loader as an Arduino and PlatformIO
+# library (docs/arduino.md).
+add_custom_target(png2zeq_loader_zip
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-loader-zip.sh ${PROJECT_BINARY_DIR} VERBATIM)

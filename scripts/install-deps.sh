@@ -10,10 +10,11 @@ if [ "${PNG2ZEQ_WITH_LINT:-0}" = 1 ]; then packages+=(clang-tidy); fi
 if [ "${PNG2ZEQ_WITH_VALGRIND:-0}" = 1 ]; then packages+=(valgrind); fi
 # The device tests: the loader on a Cortex-M4 under QEMU and on a big-endian
 # PowerPC under qemu-user, compiled for an 8-bit AVR, the package in a cross
-# build.
+# build, the Arduino example on an ATmega2560 under simavr.
 if [ "${PNG2ZEQ_WITH_DEVICE:-0}" = 1 ]; then
   packages+=(gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)
   packages+=(g++-powerpc-linux-gnu libc6-dev-powerpc-cross qemu-user gcc-avr avr-libc)
+  packages+=(arduino-builder arduino-core-avr simavr)
 fi
 # The Windows cross build and its test run under Wine (scripts/test-windows.sh).
 if [ "${PNG2ZEQ_WITH_WINDOWS:-0}" = 1 ]; then

@@ -2,17 +2,17 @@
 
 #include <cstdio>
 
-#include "common/version.h"
 #include "job/error_code.h"
 
 namespace png2zeq {
 
+// The converter's title is a fixed text, like the rest of its -help text: it
+// keeps "v0.2.0.0" whatever the project's version (zeq2png reports that).
 void PrintBanner() {
   std::printf(
-      "\nkOMPACTaRRAYvIEW Maker v%u.%u.0.0\n"
+      "\nkOMPACTaRRAYvIEW Maker v0.2.0.0\n"
       "    Written by the png2zeq contributors\n"
-      "  https://png2zeq.example.org/\n",
-      kVersionMajor, kVersionMinor);
+      "  https://png2zeq.example.org/\n");
 }
 
 void PrintUsage(const char* programPath) {

@@ -4,8 +4,10 @@
 #     are not checked); (b) every option in a tool's own option table is
 #     described in the OPTIONS section of its manual page; (c) every option of
 #     zeq2png's table is shown in its usage text; (d) the figures the pages
-#     quote from loader/zeq_format.h are its #defines' values.
-file(GLOB pages ${SOURCE_DIR}/README.md ${SOURCE_DIR}/CONTRIBUTING.md ${SOURCE_DIR}/docs/*.md
+#     quote from loader/zeq_format.h are its #defines' values; (e) every stated
+#     version is the project's, and the PlatformIO manifest is valid JSON
+#     whose every named file exists.
+file(GLOB pages ${SOURCE_DIR}/README.md ${SOURCE_DIR}/CONTRIBUTING.md ${SOURCE_DIR}/CHANGELOG.md ${SOURCE_DIR}/docs/*.md
   ${SOURCE_DIR}/bench/README.md ${SOURCE_DIR}/examples/*/README.md ${SOURCE_DIR}/loader/README.md)
 # The format's facts, from the #define lines of loader/zeq_format.h.
 file(READ ${SOURCE_DIR}/loader/zeq_format.h format)
@@ -103,6 +105,36 @@ foreach(field IN LISTS fields)
     list(APPEND failures "docs/format.md: no row for ${name} at offset ${offset}")
   endif()
 endforeach()
+
+# (e) The stated versions and the PlatformIO manifest.
+file(READ ${SOURCE_DIR}/CMakeLists.txt top)
+string(REGEX MATCH "project\\(png2zeq VERSION ([0-9.]+)" _ "${top}")
+set(version ${CMAKE_MATCH_1})
+string(REPLACE "." "\\." version_pattern "${version}")
+file(READ ${SOURCE_DIR}/loader/library.json manifest)
+string(JSON json_version ERROR_VARIABLE json_error GET "${manifest}" version)
+file(STRINGS ${SOURCE_DIR}/loader/library.properties properties_version REGEX "^version=")
+file(STRINGS ${SOURCE_DIR}/CHANGELOG.md newest REGEX "^## " LIMIT_COUNT 1)
+foreach(stated "library.json ${json_version}" "library.properties ${properties_version}"
+    "CHANGELOG.md's newest ${newest}")
+  if(NOT stated MATCHES " (version=|## )?${version_pattern}( |$)")
+    list(APPEND failures "${stated}: not the project's version ${version}")
+  endif()
+endforeach()
+if(json_error)
+  list(APPEND failures "loader/library.json: ${json_error}")
+else()
+  # The names in "headers" and "export"."include" (globs), each a match.
+  string(JSON headers GET "${manifest}" headers)
+  string(JSON exported GET "${manifest}" export include)
+  string(REGEX MATCHALL "[^][\",\n ]+" names "${headers},${exported}")
+  foreach(name IN LISTS names)
+    file(GLOB found ${SOURCE_DIR}/loader/${name})
+    if(NOT found)
+      list(APPEND failures "loader/library.json: no file for '${name}'")
+    endif()
+  endforeach()
+endif()
 
 if(failures)
   list(JOIN failures "\n" message)

@@ -236,7 +236,7 @@ TEST(Zeq2PngProcess, VerboseReportsEachStep) {
   WriteFile(dir.File("image.zeq"), ValidFile());
   const auto run = RunZeq2PngProcess({"-v", dir.File("image.zeq")});
   EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_NE(run.output.find("zeq2png v0.2.0.0"), std::string::npos);
+  EXPECT_NE(run.output.find("zeq2png v0.3.0.0"), std::string::npos);
   EXPECT_NE(run.output.find("Pixels RGB888, 6 x 4, 72 bytes\n"), std::string::npos);
   EXPECT_NE(run.output.find("Preview file \"" + dir.File("image.preview.png") + "\""),
             std::string::npos);
