@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * zeq_format.h: the ZEQ format's facts, each written once, as preprocessor
  * definitions and lists that C, C++ and CMake all read. zeq_loader.h

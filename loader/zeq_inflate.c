@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* zeq_inflate: the loader's own zlib decoder (see zeq_inflate.h), and the
    loader's inflater binding on it. Built with ZEQ_USE_ZLIB, the loader uses
    zlib instead (zeq_loader_zlib.c) and this file compiles to nothing.

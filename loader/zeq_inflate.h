@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* zeq_inflate: the loader's own decoder of one zlib stream (RFC 1950
    header, RFC 1951 stored, fixed and dynamic blocks). Internal to the
    loader, not part of its API.

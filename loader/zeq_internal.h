@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The loader's internals, shared by its files and not part of its API:
    the workspace allocator, the stream record, the "already checked" entry
    points that zeq_panel.c builds on, and the inflater binding that

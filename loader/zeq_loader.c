@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* zeq_loader: the device-side ZEQ reader declared in zeq_loader.h: the
    header checks, the whole decode and the stream. The panel layouts are in
    zeq_panel.c; the inflater sits behind a small binding (zeq_internal.h),

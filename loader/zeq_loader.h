@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * zeq_loader: reads ZEQ files on a device, with no heap and a RAM need that
  * is known before it runs. Drop the files of loader/ into a firmware

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The loader's inflater binding on zlib's inflate, for builds that define
    ZEQ_USE_ZLIB (without it this file compiles to nothing and zeq_inflate.c
    serves). zlib allocates only from the caller's workspace through the

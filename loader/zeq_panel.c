@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* zeq_panel: the loader's panel layouts and blending (zeq_output,
    zeq_decode_to, zeq_stream_rows_to), built on the loader's checked entry
    points in zeq_internal.h. A firmware that needs only the file's own

@@ -24,6 +24,7 @@ field() {
   echo $((b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24))
 }
 {
+  echo "/* SPDX-License-Identifier: MIT */"
   echo "/* $(basename "$input"), converted by png2zeq -depth 565 -window 9"
   echo "   (scripts/make-arduino-image.sh). */"
   echo "#ifndef ZEQ_IMAGE_H"

@@ -136,6 +136,16 @@ else()
   endforeach()
 endif()
 
+# Every loader file that can hold a comment names its licence on its first line.
+file(GLOB_RECURSE loader_files ${SOURCE_DIR}/loader/*.[ch] ${SOURCE_DIR}/loader/*.ino
+  ${SOURCE_DIR}/loader/*.properties ${SOURCE_DIR}/loader/CMakeLists.txt)
+foreach(file IN LISTS loader_files)
+  file(STRINGS ${file} first LIMIT_COUNT 1)
+  if(NOT first MATCHES "SPDX-License-Identifier: MIT")
+    list(APPEND failures "${file}: no SPDX-License-Identifier line at the top")
+  endif()
+endforeach()
+
 if(failures)
   list(JOIN failures "\n" message)
   message(FATAL_ERROR "${message}")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZeqPanel: decodes a ZEQ image kept in flash row by row into RGB565 with the
 // high byte first, as an SPI panel takes it, and prints over Serial
 //   ZEQ <width>x<height> RGB565_BE CRC32 <8 hex digits>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* panel.png, converted by png2zeq -depth 565 -window 9
    (scripts/make-arduino-image.sh). */
 #ifndef ZEQ_IMAGE_H
