@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "chunked_source.h"
 #include "zeq_loader.h"
 
 extern "C" {
@@ -46,26 +47,9 @@ const Loader kZlib = {zlib_zeq_parse_header, zlib_zeq_workspace_size, zlib_zeq_d
                       zlib_zeq_stream_open, zlib_zeq_stream_rows, zlib_zeq_stream_finish,
                       zlib_zeq_output_workspace_size, zlib_zeq_stream_rows_to};
 
-// The next value of a small generator seeded from the input.
-uint32_t Next(uint32_t* state) {
-  *state = *state * 1664525u + 1013904223u;
-  return *state >> 8;
-}
-
-struct Source {
-  const uint8_t* data;
-  size_t size, at;
-  uint32_t state, largest;
-};
-
-size_t ReadPiece(void* context, uint8_t* buffer, size_t length) {
-  Source& source = *static_cast<Source*>(context);
-  const size_t piece =
-      std::min({length, size_t{Next(&source.state) % source.largest + 1}, source.size - source.at});
-  std::copy_n(source.data + source.at, piece, buffer);
-  source.at += piece;
-  return piece;
-}
+using fuzz::Next;
+using fuzz::ReadPiece;
+using fuzz::Source;
 
 struct Outcome {
   zeq_status whole, streamed, blended;

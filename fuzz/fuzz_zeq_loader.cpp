@@ -17,6 +17,7 @@
 #include "zeq2png/preview_pixels.h"
 #include "zeq2png/loader_verdicts.h"
 #include "zeq2png/zeq_reader.h"
+#include "chunked_source.h"
 #include "zeq_loader.h"
 
 namespace {
@@ -37,28 +38,9 @@ ZeqResult AsReaderResult(zeq_status status) {
   return verdict != nullptr ? verdict->result : ZeqResult::OutOfMemory;
 }
 
-// The next value of a small generator seeded from the input.
-uint32_t Next(uint32_t* state) {
-  *state = *state * 1664525u + 1013904223u;
-  return *state >> 8;
-}
-
-struct Source {
-  const uint8_t* data;
-  size_t size;
-  size_t at;
-  uint32_t state;
-  uint32_t largest;  // the largest piece a read hands out
-};
-
-size_t ReadPiece(void* context, uint8_t* buffer, size_t length) {
-  Source& source = *static_cast<Source*>(context);
-  const size_t piece =
-      std::min({length, size_t{Next(&source.state) % source.largest + 1}, source.size - source.at});
-  std::copy_n(source.data + source.at, piece, buffer);
-  source.at += piece;
-  return piece;
-}
+using fuzz::Next;
+using fuzz::ReadPiece;
+using fuzz::Source;
 
 void Compare(const char* how, zeq_status loader, const Bytes& pixels, ZeqResult reader,
              const zeq2png::ZeqImage& image) {
