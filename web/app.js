@@ -111,11 +111,11 @@ function currentView() {
   return { layout: $('layout').value, background: parseInt($('background').value.slice(1), 16) };
 }
 
-// Points the link `anchor` at a download of `bytes` named `name`, with the
-// file's name in its text.
-function offer(anchor, bytes, name, type) {
+// Points the link `anchor` at a download of `data` (a Blob, or bytes that
+// become one) named `name`, with the file's name in its text.
+function offer(anchor, data, name, type) {
   if (anchor.href) URL.revokeObjectURL(anchor.href);
-  anchor.href = URL.createObjectURL(new Blob([bytes], { type }));
+  anchor.href = URL.createObjectURL(data instanceof Blob ? data : new Blob([data], { type }));
   anchor.download = name;
   anchor.textContent = 'Download ' + name;
   anchor.hidden = false;
@@ -136,32 +136,35 @@ const key = (options) => JSON.stringify(options);
 const baseName = (name) => name.replace(/\.[^.]*$/, '');
 const ratio = (zeq, header) => (header.raw_length / zeq.length).toFixed(1);
 
-// Shows the device's view of `entry`'s result in the chosen layout.
+// Shows the device's view of `entry`'s result, `device` (decoded for the
+// controls' view `device.view`): its pixels (unless `painted`) and, once the
+// Worker has sent them, its bytes. A view the controls no longer choose is
+// left alone, as the one they choose is on its way (previewEntry).
 function showDevice(entry, device, painted = false) {
   const view = entry.view;
   const { layout } = currentView();
-  if (!device.rgba) return;
+  if (!device.rgba || device.view !== JSON.stringify(currentView())) return;
   if (!painted) paint(view.querySelector('.device-canvas'), device);
   const name = baseName(entry.file.name);
-  offer(view.querySelector('.panel-download'), device.panel, `${name}.${layout}.bin`, 'application/octet-stream');
+  if (device.panel) offer(view.querySelector('.panel-download'), device.panel, `${name}.${layout}.bin`);
   const layoutName = $('layout').selectedOptions[0].textContent;
   view.querySelector('.device-caption').textContent = `Device: decoded by the loader · ${layoutName}`;
   view.querySelector('.device-canvas').setAttribute('aria-label', `${entry.file.name} as the device shows it, ${layoutName}`);
 }
 
 // Shows `entry`'s result `result` (a reply of the Worker's 'result' stage):
-// the device's view at once, the rest (which copies the downloads) after the
-// frame that puts it on screen.
+// the device's view at once; the rest now when it has its downloads (a
+// failure has none), else when they come (showWhole).
 function showResult(entry, result) {
   const painted = result.code === 0 && result.device && result.device.rgba;
   if (painted) {
     paint(entry.view.querySelector('.device-canvas'), result.device);
     applyZoom(entry.view);
   }
-  const shown = entry.shown = {};
-  requestAnimationFrame(() => setTimeout(() => entry.shown === shown && showWhole(entry, result, painted)));
+  if (!result.zeq || result.zeqBlob) showWhole(entry, result, painted);
 }
 
+// Shows all of `result` but -info and -compare, unless they are in it.
 function showWhole(entry, result, painted) {
   const view = entry.view;
   const failed = result.code !== 0 || !result.zeq;
@@ -174,14 +177,15 @@ function showWhole(entry, result, painted) {
   explanation.hidden = !failed;
   explanation.textContent = failed ? explain(result.code, entry.png) : '';
   for (const part of view.querySelectorAll('.toolbar, .views, .report-box, canvas, .toolbar a')) part.hidden = failed;
-  view.querySelector('.panel-download').hidden = failed || !(result.device && result.device.rgba);
+  const panelLink = view.querySelector('.panel-download');
+  panelLink.hidden = failed || !panelLink.getAttribute('href');  // offered by showDevice
   const size = pngSize(entry.png);
   let facts = size ? `${size.width} × ${size.height} · PNG ${entry.png.byteLength} bytes` : `PNG ${entry.png.byteLength} bytes`;
   if (!failed) {
     const header = result.header;
     const name = baseName(entry.file.name);
-    offer(view.querySelector('.zeq-download'), result.zeq, result.zeqName, 'application/octet-stream');
-    if (result.cHeader) offer(view.querySelector('.c-download'), result.cHeader, name + '.h', 'text/x-c');
+    offer(view.querySelector('.zeq-download'), result.zeqBlob, result.zeqName);
+    if (result.cHeader) offer(view.querySelector('.c-download'), result.cHeader, name + '.h');
     else view.querySelector('.c-download').hidden = true;
     facts += ` · ZEQ ${header.format_name} ${result.zeq.length} bytes` +
       ` · raw pixels ${header.raw_length} bytes · ${ratio(result.zeq, header)} : 1`;
@@ -211,7 +215,8 @@ function convertEntry(entry) {
   entry.options = options;
   const cached = entry.results.get(key(options));
   const view = entry.view;
-  if (cached) {
+  // A result whose later stages a newer request dropped converts again.
+  if (cached && (!cached.zeq || (cached.zeqBlob && cached.info !== undefined))) {
     entry.result = cached;
     entry.requestId = 0;  // what an older request still sends is dropped
     showResult(entry, cached);
@@ -229,6 +234,7 @@ function convertEntry(entry) {
     const id = send(entry.id, request, (stage, reply) => {
       if (entry.requestId !== id) return handlers.delete(id);
       if (stage === 'result') {
+        if (reply.device) reply.device.view = JSON.stringify(deviceView);
         entry.result = reply;
         entry.results.set(key(options), reply);
         showResult(entry, reply);
@@ -237,13 +243,18 @@ function convertEntry(entry) {
         if (JSON.stringify(currentView()) !== JSON.stringify(deviceView)) previewEntry(entry);
         resolve(reply);
         if (!reply.zeq) handlers.delete(id);
+      } else if (stage === 'downloads') {
+        const result = Object.assign(entry.result, { zeqBlob: reply.zeq });
+        result.device.panel = reply.panel;
+        // After the frame that shows the preview, which this would only delay.
+        requestAnimationFrame(() => setTimeout(() => entry.result === result && showWhole(entry, result, true)));
       } else if (stage === 'original') {
         entry.original = reply.original;
         if (reply.original) paint(view.querySelector('.original-canvas'), reply.original);
         applyZoom(view);
       } else {
         Object.assign(entry.result, reply);
-        offer(view.querySelector('.c-download'), reply.cHeader, baseName(entry.file.name) + '.h', 'text/x-c');
+        offer(view.querySelector('.c-download'), reply.cHeader, baseName(entry.file.name) + '.h');
         view.querySelector('.report').textContent = reply.info + '\n\n' + reply.compare;
         showNotes(entry, entry.result);
         handlers.delete(id);
@@ -257,9 +268,11 @@ function convertEntry(entry) {
 function previewEntry(entry) {
   const result = entry.result;
   if (!result || !result.zeq) return;
-  const id = send(entry.id + '/preview', { type: 'preview', zeq: result.zeq.slice(), ...currentView() },
+  const deviceView = currentView();
+  const id = send(entry.id + '/preview', { type: 'preview', zeq: result.zeq.slice(), ...deviceView },
     (stage, reply) => {
       handlers.delete(id);
+      reply.device.view = JSON.stringify(deviceView);
       if (entry.previewId === id && entry.result === result) showDevice(entry, reply.device);
     });
   entry.previewId = id;

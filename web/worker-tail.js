@@ -34,13 +34,13 @@
     return block;
   }
 
-  // The loader's header fields of the ZEQ file `zeq` (zeq_info's names), or
-  // null when the loader refuses its header.
-  function readHeader(zeq) {
-    const file = copyIn(zeq);
+  // The loader's header fields of the ZEQ file of `size` bytes at `file` in
+  // the module's memory (zeq_info's names), or null when the loader refuses
+  // its header.
+  function readHeader(file, size) {
     const info = _malloc(_web_info_size());
     let header = null;
-    if (_web_parse_header(file, zeq.length, info) === 0) {
+    if (_web_parse_header(file, size, info) === 0) {
       header = {
         pixel_format: _web_info_pixel_format(info), width: _web_info_width(info),
         height: _web_info_height(info), raw_length: _web_info_raw_length(info),
@@ -48,33 +48,36 @@
       };
       header.format_name = ccall('web_format_name', 'string', ['number'], [header.pixel_format]);
     }
-    _free(file);
     _free(info);
     return header;
   }
 
-  // What the device shows of the ZEQ file `zeq` through the loader's
-  // zeq_decode_to in `layout` (a name of the page's #layout) over
-  // `background` (0xRRGGBB): { width, height, panel (the layout's bytes),
-  // rgba }, or { status } when the loader refuses the file.
-  function decodeDevice(zeq, layout, background) {
-    const file = copyIn(zeq);
+  // What the device shows of the ZEQ file of `size` bytes at `file` (in the
+  // module's memory) through the loader's zeq_decode_to in `layout` (a name
+  // of the page's #layout) over `background` (0xRRGGBB): { width, height,
+  // rgba } and takePanel(), which gives the layout's bytes as a Blob and
+  // frees them (call it once), or { status } when the loader refuses it.
+  function decodeDevice(file, size, layout, background) {
     const info = _malloc(_web_info_size());
     const out = _malloc(12);  // the status, the panel's size and the RGBA block: three words
     const panel = ccall('web_decode_to', 'number',
       ['number', 'number', 'string', 'number', 'number', 'number', 'number', 'number'],
-      [file, zeq.length, layout, background, out, info, out + 4, out + 8]);
-    const result = { status: HEAP32[out >> 2] };
+      [file, size, layout, background, out, info, out + 4, out + 8]);
+    const result = { status: HEAP32[out >> 2], takePanel: () => null };
     if (panel !== 0) {
       const rgba = HEAPU32[(out + 8) >> 2];
+      const panelSize = HEAPU32[(out + 4) >> 2];
       result.width = _web_info_width(info);
       result.height = _web_info_height(info);
-      result.panel = HEAPU8.slice(panel, panel + HEAPU32[(out + 4) >> 2]);
       result.rgba = HEAPU8.slice(rgba, rgba + result.width * result.height * 4);
-      _free(panel);
       _free(rgba);
+      // The Blob copies the bytes here, so that the page's thread never does.
+      result.takePanel = () => {
+        const blob = new Blob([HEAPU8.subarray(panel, panel + panelSize)], { type: 'application/octet-stream' });
+        _free(panel);
+        return blob;
+      };
     }
-    _free(file);
     _free(info);
     _free(out);
     return result;
@@ -96,10 +99,11 @@
     return result;
   }
 
-  // The blocks of `reply` that can move to the page instead of being copied.
+  // The blocks of `reply` that can move to the page instead of being copied
+  // (a Blob is passed by reference anyway).
   function transferable(reply) {
-    return [reply.zeq, reply.device && reply.device.panel, reply.device && reply.device.rgba,
-      reply.original && reply.original.rgba].filter((block) => block).map((block) => block.buffer);
+    return [reply.zeq, reply.device && reply.device.rgba, reply.original && reply.original.rgba]
+      .filter((block) => ArrayBuffer.isView(block)).map((block) => block.buffer);
   }
 
   // ' 0x00,' to ' 0xff,', for the rows of a header's bytes.
@@ -155,10 +159,11 @@
   let pumping = false;
   function pump() {
     const stage = stages.shift();
-    if (stage && newest.get(stage.request.key) === stage.request.id) stage.run();
-    else if (stage) stage.drop();
+    // The next stage is due before this one runs, so that a stage that throws stops nothing else.
     pumping = stages.length > 0;
     if (pumping) setTimeout(pump, 0);
+    if (stage && newest.get(stage.request.key) === stage.request.id) stage.run();
+    else if (stage) stage.drop();
   }
   function later(request, run, drop = () => {}) {
     stages.push({ request, run, drop });
@@ -168,14 +173,16 @@
     }
   }
   function send(request, stage, reply) {
+    delete (reply.device || {}).takePanel;  // a function cannot go to the page
     postMessage({ id: request.id, stage, reply }, transferable(reply));
   }
 
   // Converts the request's PNG the way `png2zeq [options] -output DIR/ name`
   // does and replies at once ('result': code, message, zeq, header and, with
-  // `preview`, the device's view); then, each as a stage of its own, the
-  // original's samples ('original') and zeq2png's -info and -compare lines
-  // with the C header ('details').
+  // `preview`, the device's view); with `preview`, the downloads follow as
+  // Blobs ('downloads': zeq and the panel's bytes), then, each as a stage of
+  // its own, the original's samples ('original') and zeq2png's -info and
+  // -compare lines with the C header ('details').
   function convert(request) {
     const folder = '/run' + request.id;
     removeFolder(folder);
@@ -192,20 +199,29 @@
     const reply = { code: converted.code, message: converted.text, zeq: null, zeqName: null,
       command: commandOptions(request.options) };
     const zeqPath = outputs.length ? folder + '/out/' + outputs[0] : null;
-    if (zeqPath) {
-      reply.zeq = FS.readFile(zeqPath);
-      reply.zeqName = outputs[0];
-      reply.header = readHeader(reply.zeq);
-      if (request.preview) reply.device = decodeDevice(reply.zeq, request.layout, request.background);
-    }
-    const zeq = reply.zeq && reply.zeq.slice();
-    send(request, 'result', reply);
-    if (!request.preview) return removeFolder(folder + '/out'), removeFolder(folder);
     const cleanUp = () => {
       removeFolder(folder + '/out');
       removeFolder(folder);
     };
-    if (!zeq) return cleanUp();
+    reply.zeq = zeqPath && FS.readFile(zeqPath);
+    const size = reply.zeq ? reply.zeq.length : 0;
+    // The loader reads a copy in the module's memory; the file's bytes move to the page.
+    const file = reply.zeq && copyIn(reply.zeq);
+    if (file) {
+      reply.zeqName = outputs[0];
+      reply.header = readHeader(file, size);
+    }
+    if (!file || !request.preview) {
+      send(request, 'result', reply);
+      _free(file);
+      return cleanUp();
+    }
+    reply.device = decodeDevice(file, size, request.layout, request.background);
+    const takePanel = reply.device.takePanel;
+    send(request, 'result', reply);
+    const zeq = HEAPU8.slice(file, file + size);
+    _free(file);
+    send(request, 'downloads', { zeq: new Blob([zeq], { type: 'application/octet-stream' }), panel: takePanel() });
     later(request, () => send(request, 'original', { original: decodeOriginal(folder + '/' + request.name) }),
       cleanUp);
     later(request, () => {
@@ -214,7 +230,7 @@
       const compare = runTool('web_zeq2png', ['-compare', input, '-output', folder + '/out/preview.png', zeqPath]).text;
       FS.chdir('/');
       cleanUp();
-      const header = cHeader(request.name, request.options, zeq, readHeader(zeq));
+      const header = new Blob([cHeader(request.name, request.options, zeq, reply.header)], { type: 'text/x-c' });
       send(request, 'details', { info, compare, cHeader: header });
     }, cleanUp);
   }
@@ -223,8 +239,13 @@
     const request = event.data;
     newest.set(request.key, request.id);  // and a 'cancel' request does nothing else
     if (request.type === 'preview') {
-      later(request, () => send(request, 'preview',
-        { device: decodeDevice(request.zeq, request.layout, request.background) }));
+      later(request, () => {
+        const file = copyIn(request.zeq);
+        const device = decodeDevice(file, request.zeq.length, request.layout, request.background);
+        _free(file);
+        device.panel = device.takePanel();
+        send(request, 'preview', { device });
+      });
     } else if (request.type === 'convert') {
       later(request, () => convert(request));
     }
