@@ -10,6 +10,9 @@ function png2zeqWorker() {
     printed: [],
     print: (line) => Module.printed.push(line),
     printErr: (line) => Module.printed.push(line),
-    // The engine's limits come with the news that it is ready.
-    onRuntimeInitialized: () => postMessage({ ready: true, maxWidth: _web_max_width(), maxHeight: _web_max_height() }),
+    // The engine's limits come with the news that it is ready; then it warms up.
+    onRuntimeInitialized: () => {
+      postMessage({ ready: true, maxWidth: _web_max_width(), maxHeight: _web_max_height() });
+      warmUp();  // worker-tail.js
+    },
   };
