@@ -18,10 +18,11 @@
 # Needs gcc-arm-none-eabi, libnewlib-arm-none-eabi and qemu-system-arm
 # (PNG2ZEQ_WITH_DEVICE=1 scripts/install-deps.sh).
 #
-# Usage: [PNG2ZEQ_LOADER_USE_ZLIB=ON] bench/device_figures.sh BUILD_DIR
-# (the loader's own inflater by default, zlib's with ON)
+# Usage: [PNG2ZEQ_LOADER_USE_ZLIB=ON | PNG2ZEQ_LOADER_FAST_INFLATE=ON] bench/device_figures.sh BUILD_DIR
+# (the loader's own inflater by default; zlib's, or the own with its fast loop, with ON)
 set -euo pipefail
 use_zlib=${PNG2ZEQ_LOADER_USE_ZLIB:-OFF}
+use_fast=${PNG2ZEQ_LOADER_FAST_INFLATE:-OFF}
 build_dir=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 cd "$(dirname "$0")/.."
 work=$(mktemp -d /tmp/png2zeq-device-XXXXXX)
@@ -62,7 +63,7 @@ for trap_unaligned in OFF ON; do
   CFLAGS=-fcallgraph-info=su cmake -S examples/cortex-m -B "$work/$trap_unaligned" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/arm-none-eabi.cmake" \
     -Dpng2zeq_DIR="$package_dir" -DTRAP_UNALIGNED=$trap_unaligned \
-    -DPNG2ZEQ_LOADER_USE_ZLIB="$use_zlib" >/dev/null
+    -DPNG2ZEQ_LOADER_USE_ZLIB="$use_zlib" -DPNG2ZEQ_LOADER_FAST_INFLATE="$use_fast" >/dev/null
   cmake --build "$work/$trap_unaligned" >/dev/null
   qemu-system-arm -M mps2-an386 -nographic -semihosting-config enable=on,target=native \
     -icount shift=0 -kernel "$work/$trap_unaligned/firmware.elf" >"$work/$trap_unaligned.out" 2>&1

@@ -7,7 +7,9 @@
    needs are at hand, taking input a byte at a time, and otherwise leaves
    with the bits kept, so that a step runs whole once its bits are there:
    a damaged stream fails at the bit where zlib's inflate fails, and a
-   stream cut short anywhere asks for more input, as zlib's does.
+   stream cut short anywhere asks for more input, as zlib's does. Built with
+   ZEQ_FAST_INFLATE, a second loop takes the bulk of a block's codes while
+   input and room are plentiful, and hands the rest back to this one.
 
    Codes: a lookup of 9 bits (5 for distances) resolves every shorter code;
    a longer one is decoded canonically from the counts of each length, its
@@ -109,22 +111,25 @@ static bool build(zeq_inflater *state, uint16_t *table, unsigned root, uint16_t 
     if (length <= root) {
       for (; reversed < size; reversed += 1u << length) table[reversed] = ENTRY(length, symbol);
     } else {
-      table[reversed & (size - 1)] = ENTRY(root + 1, 0);
+      table[reversed & (size - 1)] = ENTRY(root + 1, code >> (length - root)); /* its first bits */
     }
   }
   return true;
 }
 
 /* Decodes a code longer than the lookup (`root` bits) from the `bits` bits
-   of `hold`: true with its symbol and length, false when it needs more
-   bits. The symbol comes from the sorted list of long codes from
-   `list_at`, or else from a scan of the code lengths. */
+   of `hold` (more than `root`) and its first `root` bits, most significant
+   first, in `*symbol` (as its table entry holds them): true with its symbol
+   and length, false when it needs more bits. The symbol comes from the
+   sorted list of long codes from `list_at`, or else from a scan of the code
+   lengths. */
 static bool long_code(const zeq_inflater *state, uint32_t hold, unsigned bits,
                       const uint16_t *count, unsigned root, unsigned first, unsigned codes,
                       unsigned list_at, unsigned *symbol, unsigned *length) {
-  unsigned at, code = 0, start = 0, rank;
-  for (at = 1; at <= bits && at <= LONGEST_CODE; ++at) {
-    code |= (unsigned)(hold >> (at - 1)) & 1u;
+  unsigned at, code = *symbol, start = 0, rank;
+  for (at = 1; at <= root; ++at) start = (start + count[at]) << 1; /* the first code one longer */
+  for (at = root + 1; at <= bits && at <= LONGEST_CODE; ++at) {
+    code = code << 1 | ((unsigned)(hold >> (at - 1)) & 1u);
     if (code - start < count[at]) {
       rank = code - start;
       *length = at;
@@ -142,7 +147,6 @@ static bool long_code(const zeq_inflater *state, uint32_t hold, unsigned bits,
       return true;
     }
     start = (start + count[at]) << 1;
-    code <<= 1;
   }
   return false;
 }
@@ -259,6 +263,106 @@ void zeq_inflate_init(zeq_inflater *inflater, uint8_t *window, uint32_t window_b
     --in_left;                                                                           \
     bits += 8;                                                                           \
   }
+
+#ifdef ZEQ_FAST_INFLATE
+enum {
+  /* Input and room before each code of the fast loop: a refill reads 8
+     bytes, and a match writes at most 258. */
+  FAST_INPUT = 8,
+  FAST_ROOM = 258
+};
+
+/* The bulk of a block's codes, taken while at least FAST_INPUT bytes of
+   input and FAST_ROOM of room are left (`*in_left` and `*room` at least
+   that on entry): literals, and matches that reach back only into this
+   run's output. One refill per code tops the bits up to at least 56, which
+   hold a length and a distance with their extra bits (48 at most). It
+   stops before any code the decode loop treats otherwise (the end of the
+   block, an invalid symbol), or after a length whose distance is invalid or
+   reaches before this run's output, with the mode set to go on from there;
+   the whole bytes it holds unused go back to the input. The state is then
+   exactly the one the decode loop reaches at that point, so that every
+   verdict is the loop's. */
+static void decode_fast(zeq_inflater *state, const uint8_t **next_in, uint32_t *in_left,
+                        uint8_t **next_out, uint32_t *room, const uint8_t *out_start) {
+  const uint8_t *in = *next_in;
+  uint8_t *out = *next_out;
+  const uint8_t *const in_last = in + (*in_left - FAST_INPUT);
+  const uint8_t *const out_last = out + (*room - FAST_ROOM);
+  uint64_t hold = state->hold;
+  uint32_t distance;
+  unsigned bits = state->bits, entry, length, symbol, match;
+  while (in <= in_last && out <= out_last) {
+    /* The next 8 bytes, low first, above the bits held; whole bytes only. */
+    hold |= ((uint64_t)in[0] | (uint64_t)in[1] << 8 | (uint64_t)in[2] << 16 |
+             (uint64_t)in[3] << 24 | (uint64_t)in[4] << 32 | (uint64_t)in[5] << 40 |
+             (uint64_t)in[6] << 48 | (uint64_t)in[7] << 56) << bits;
+    in += (63 - bits) >> 3;
+    bits |= 56;
+    entry = state->literal_table[hold & ((1u << ZEQ_LITERAL_ROOT_BITS) - 1)];
+    length = entry & 15u;
+    symbol = entry >> 4;
+    if (length > ZEQ_LITERAL_ROOT_BITS &&
+        !long_code(state, (uint32_t)hold, bits, state->literal_count, ZEQ_LITERAL_ROOT_BITS, 0,
+                   state->literal_codes, 0, &symbol, &length)) {
+      break;
+    }
+    if (symbol < END_OF_BLOCK) {
+      DROP(length);
+      *out++ = (uint8_t)symbol;
+      continue;
+    }
+    if (symbol == END_OF_BLOCK || symbol >= LITERAL_SYMBOLS) break;
+    DROP(length);
+    symbol -= 257;
+    length = length_extra(symbol);
+    match = length_base(symbol) + PEEK(length);
+    DROP(length);
+    entry = state->distance_table[hold & ((1u << ZEQ_DISTANCE_ROOT_BITS) - 1)];
+    length = entry & 15u;
+    symbol = entry >> 4;
+    if ((length > ZEQ_DISTANCE_ROOT_BITS &&
+         !long_code(state, (uint32_t)hold, bits, state->distance_count, ZEQ_DISTANCE_ROOT_BITS,
+                    state->literal_codes, state->distance_codes, state->long_distances_at,
+                    &symbol, &length)) ||
+        symbol >= DISTANCE_SYMBOLS) {
+      state->length = (uint16_t)match;
+      state->mode = MODE_DISTANCE;
+      break;
+    }
+    DROP(length);
+    length = distance_extra(symbol);
+    distance = distance_base(symbol) + PEEK(length);
+    DROP(length);
+    if (distance > (uint32_t)(out - out_start)) {
+      state->length = (uint16_t)match;
+      state->distance = (uint16_t)distance;
+      state->mode = MODE_COPY;
+      break;
+    }
+    {
+      const uint8_t *from = out - distance;
+      uint8_t *const end = out + match;
+      do { /* a match has at least 3 bytes */
+        out[0] = from[0];
+        out[1] = from[1];
+        out[2] = from[2];
+        out += 3, from += 3;
+      } while (end - out >= 3);
+      while (out < end) *out++ = *from++;
+    }
+  }
+  length = bits >> 3; /* whole bytes held unused */
+  in -= length;
+  bits &= 7u;
+  state->hold = (uint32_t)hold & ((1u << bits) - 1);
+  state->bits = (uint8_t)bits;
+  *in_left -= (uint32_t)(in - *next_in);
+  *room -= (uint32_t)(out - *next_out);
+  *next_in = in;
+  *next_out = out;
+}
+#endif
 
 zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
   static const uint8_t code_code_order[CODE_CODES] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
@@ -389,6 +493,16 @@ zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
       }
         /* FALLTHROUGH */
       case MODE_CODES:
+#ifdef ZEQ_FAST_INFLATE
+        if (in_left >= FAST_INPUT && room >= FAST_ROOM) {
+          state->hold = hold;
+          state->bits = (uint8_t)bits;
+          decode_fast(state, &in, &in_left, &out, &room, out_start);
+          hold = state->hold;
+          bits = state->bits;
+          if (state->mode != MODE_CODES) break;
+        }
+#endif
         for (;;) {
           DECODE(state->literal_table, ZEQ_LITERAL_ROOT_BITS, state->literal_count, 0,
                  state->literal_codes, 0)
@@ -507,6 +621,14 @@ uint32_t zeq_inflate_adler32(uint32_t adler, const uint8_t *bytes, uint32_t leng
   while (length != 0) {
     uint32_t run = length < ADLER_RUN ? length : ADLER_RUN;
     length -= run;
+#ifdef ZEQ_FAST_INFLATE
+    for (; run >= 4; run -= 4, bytes += 4) {
+      low += bytes[0], high += low;
+      low += bytes[1], high += low;
+      low += bytes[2], high += low;
+      low += bytes[3], high += low;
+    }
+#endif
     for (; run != 0; --run) low += *bytes++, high += low;
     low %= ADLER_BASE;
     high %= ADLER_BASE;

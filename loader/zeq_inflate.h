@@ -14,7 +14,8 @@
 
    It accepts and refuses exactly the streams that zlib's inflate does, at
    the same point: each check needs the same bits, and input is taken a
-   byte at a time only when a check needs it. */
+   byte at a time only when a check needs it (with ZEQ_FAST_INFLATE, the
+   fast loop reads ahead and gives back what it did not use). */
 #ifndef ZEQ_INFLATE_H
 #define ZEQ_INFLATE_H
 

@@ -319,6 +319,7 @@ function removeEntry(entry) {
 
 // Adds a result for `file` and converts it.
 async function addFile(file) {
+  const bytes = file.arrayBuffer();  // read while the view is built
   const view = $('result-template').content.firstElementChild.cloneNode(true);
   const name = file.name;
   view.querySelector('.name').textContent = name;
@@ -345,7 +346,7 @@ async function addFile(file) {
     });
   }
   refreshActions();
-  entry.png = await file.arrayBuffer();
+  entry.png = await bytes;
   return entries.includes(entry) ? convertEntry(entry) : null;
 }
 

@@ -1,6 +1,7 @@
 # Installs the build BUILD into WORK/prefix, builds the example SOURCE
 # (examples/cortex-m) against it with the GENERATOR and the TOOLCHAIN file,
-# with the loader's own inflater and with zlib's, runs each under QEMU and
+# with the loader's own inflater (without and with its fast loop) and with
+# zlib's, runs each under QEMU and
 # checks each checksum it reports against the host loader's (CHECKSUMS) for
 # the same file and output, whole and streamed. Prints "Skipped: ..." without the ARM toolchain or QEMU.
 find_program(arm_gcc arm-none-eabi-gcc)
@@ -25,12 +26,14 @@ endfunction()
 must("${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${WORK}/prefix" --config "${CONFIG}")
 file(GLOB_RECURSE config "${WORK}/prefix/*/png2zeqConfig.cmake")
 get_filename_component(package_dir "${config}" DIRECTORY)
-# The loader with its own inflater, then once on zlib's inflate.
-foreach(zlib OFF ON)
-  set(build "${WORK}/build-zlib-${zlib}")
+# The loader with its own inflater, with its fast loop, then on zlib's inflate.
+set(zlibs OFF OFF ON)
+set(fasts OFF ON OFF)
+foreach(zlib fast IN ZIP_LISTS zlibs fasts)
+  set(build "${WORK}/build-zlib-${zlib}-fast-${fast}")
   must("${CMAKE_COMMAND}" -S "${SOURCE}" -B "${build}" -G "${GENERATOR}"
     "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-Dpng2zeq_DIR=${package_dir}"
-    -DPNG2ZEQ_LOADER_USE_ZLIB=${zlib})
+    -DPNG2ZEQ_LOADER_USE_ZLIB=${zlib} -DPNG2ZEQ_LOADER_FAST_INFLATE=${fast})
   must("${CMAKE_COMMAND}" --build "${build}")
   file(GLOB files "${build}/png2zeq/firmware/*.zeq")
   must("${CHECKSUMS}" ${files})
@@ -50,7 +53,7 @@ foreach(zlib OFF ON)
     list(GET fields 2 checksum)
     foreach(method decode decode-odd rows1 rows7)
       if(NOT out MATCHES "(^|\n)${name} ${output} ${method} checksum ${checksum} ")
-        list(APPEND differing "zlib ${zlib}: ${name} ${output} ${method} (host: ${checksum})")
+        list(APPEND differing "zlib ${zlib}, fast ${fast}: ${name} ${output} ${method} (host: ${checksum})")
       endif()
     endforeach()
   endforeach()

@@ -1,5 +1,5 @@
 # The loader on a big-endian CPU: builds loader_checksums.cpp with the loader,
-# with its own inflater and once on zlib's inflate (Debian's zlib sources,
+# with its own inflater (without and with its fast loop) and once on zlib's inflate (Debian's zlib sources,
 # fetched by FETCH), for 32-bit
 # PowerPC, runs it under qemu-ppc on images converted by the host's png2zeq
 # (CONVERTER) and checks that it prints what the host's build (CHECKSUMS)
@@ -33,14 +33,17 @@ foreach(image panel badge)
     list(APPEND files ${name}.zeq)
   endforeach()
 endforeach()
-# The loader with its own inflater, then once on zlib's inflate.
+# The loader with its own inflater, with its fast loop, then once on zlib's inflate.
 set(loader "${SOURCE}/loader/zeq_loader.c" "${SOURCE}/loader/zeq_inflate.c"
   "${SOURCE}/loader/zeq_loader_zlib.c" "${SOURCE}/loader/zeq_panel.c")
 set(zlib_objects inflate.o inffast.o inftrees.o adler32.o zutil.o)
 must("${ppc_gcc}" -std=c99 -O2 -c ${loader})
-must("${ppc_gxx}" -std=c++20 -O2 -static "-I${SOURCE}/loader" "-I${SOURCE}/examples/cortex-m"
-  "${SOURCE}/tests/loader/loader_checksums.cpp" zeq_loader.o zeq_inflate.o zeq_loader_zlib.o
-  zeq_panel.o -o checksums)
+must("${ppc_gcc}" -std=c99 -O2 -DZEQ_FAST_INFLATE -c "${SOURCE}/loader/zeq_inflate.c" -o zeq_inflate_fast.o)
+foreach(inflate zeq_inflate zeq_inflate_fast)
+  must("${ppc_gxx}" -std=c++20 -O2 -static "-I${SOURCE}/loader" "-I${SOURCE}/examples/cortex-m"
+    "${SOURCE}/tests/loader/loader_checksums.cpp" zeq_loader.o ${inflate}.o zeq_loader_zlib.o
+    zeq_panel.o -o checksums-${inflate})
+endforeach()
 file(MAKE_DIRECTORY "${WORK}/zlib")
 set(zlib_work "${WORK}/zlib")
 execute_process(COMMAND "${ppc_gcc}" -std=c99 -O2 -c -DNO_GZIP -DZEQ_USE_ZLIB "-I${zlib}" ${loader}
@@ -53,7 +56,7 @@ execute_process(COMMAND "${ppc_gxx}" -std=c++20 -O2 -static -DZEQ_USE_ZLIB "-I${
 
 must("${CHECKSUMS}" ${files})
 set(host "${out}")
-foreach(program checksums checksums-zlib)
+foreach(program checksums-zeq_inflate checksums-zeq_inflate_fast checksums-zlib)
   must("${qemu}" ./${program} ${files})
   if(NOT out STREQUAL host)
     message(FATAL_ERROR "The PowerPC's pixels (${program}) differ from the host's:\n${out}\nhost:\n${host}")
