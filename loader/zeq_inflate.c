@@ -274,7 +274,7 @@ enum {
 
 /* The bulk of a block's codes, taken while at least FAST_INPUT bytes of
    input and FAST_ROOM of room are left (`*in_left` and `*room` at least
-   that on entry): literals, and matches that reach back only into this
+   that on entry, and fewer than 8 bits held): literals, and matches that reach back only into this
    run's output. One refill per code tops the bits up to at least 56, which
    hold a length and a distance with their extra bits (48 at most). It
    stops before any code the decode loop treats otherwise (the end of the
@@ -501,7 +501,9 @@ zeq_run zeq_inflate(zeq_inflater *state, zeq_flow *flow) {
         /* FALLTHROUGH */
       case MODE_CODES:
 #ifdef ZEQ_FAST_INFLATE
-        if (in_left >= FAST_INPUT && room >= FAST_ROOM) {
+        /* Not while a code begun in an earlier run is held (8 bits or
+           more): the bytes the fast loop gives back must be its own. */
+        if (bits < 8 && in_left >= FAST_INPUT && room >= FAST_ROOM) {
           state->hold = hold;
           state->bits = (uint8_t)bits;
           decode_fast(state, &in, &in_left, &out, &room, out_start);

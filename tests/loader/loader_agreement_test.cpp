@@ -16,6 +16,11 @@
 #include "zeq2png/loader_verdicts.h"
 #include "zeq2png/zeq_reader.h"
 #include "zeq_loader.h"
+#ifndef ZEQ_USE_ZLIB
+extern "C" {
+#include "zeq_inflate.h"
+}
+#endif
 
 namespace {
 
@@ -240,6 +245,38 @@ TEST(ZeqLoader, DecodesZlibStreamsOfEverySetting) {
   }
   ExpectAgreement(WrappedStream(raw, png2zeq::testing::ReadFile(dir.File("raw.zlib"))), "zopfli");
 }
+
+#ifndef ZEQ_USE_ZLIB
+// The own inflater fed a stream in pieces of 1 to 64 bytes, each in a buffer
+// of its own, gives the whole stream: a run that ends inside a code (an end
+// of block among them) goes on from there, reading nothing before its input.
+TEST(ZeqInflater, RunsOverAnyPiecesGiveTheWholeStream) {
+  Bytes raw(128 * 96 * 3);  // noise and repeats: long codes, and blocks with long ends
+  uint32_t seed = 1;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    raw[i] = uint8_t(seed % 7 == 0 || i < 3 ? seed >> 16 : raw[i - 3]);
+  }
+  for (const int level : {1, 6, 9}) {
+    const Bytes block = ZlibStream(raw, level, 15, Z_DEFAULT_STRATEGY, Z_SYNC_FLUSH, 1500);
+    for (size_t piece = 1; piece <= 64; ++piece) {
+      std::vector<uint8_t> window(size_t{1} << 15);
+      zeq_inflater inflater;
+      zeq_inflate_init(&inflater, window.data(), 15);
+      Bytes out(raw.size());
+      zeq_flow flow{nullptr, 0, out.data(), uint32_t(out.size()), 0};
+      zeq_run run = ZEQ_RUN_GOING;
+      for (size_t at = 0; run == ZEQ_RUN_GOING && at < block.size(); at += piece) {
+        const Bytes input(block.begin() + long(at), block.begin() + long(std::min(at + piece, block.size())));
+        flow.next_in = input.data(), flow.avail_in = uint32_t(input.size());
+        run = zeq_inflate(&inflater, &flow);
+      }
+      EXPECT_EQ(run, ZEQ_RUN_ENDED) << "level " << level << ", pieces of " << piece;
+      EXPECT_TRUE(out == raw) << "level " << level << ", pieces of " << piece;
+    }
+  }
+}
+#endif
 
 // The workspace that zeq_workspace_size names is enough at any alignment,
 // one byte less is refused, and both stay within the RAM budget. Too few
