@@ -121,11 +121,13 @@ function offer(anchor, data, name, type) {
   anchor.hidden = false;
 }
 
-// Draws RGBA samples on `canvas` and shows it.
+// Draws RGBA samples (`picture.rgba`, a view that may start a larger
+// block) on `canvas` and shows it.
 function paint(canvas, picture) {
   canvas.width = picture.width;
   canvas.height = picture.height;
-  const pixels = new ImageData(new Uint8ClampedArray(picture.rgba.buffer), picture.width, picture.height);
+  const { buffer, byteOffset, byteLength } = picture.rgba;
+  const pixels = new ImageData(new Uint8ClampedArray(buffer, byteOffset, byteLength), picture.width, picture.height);
   canvas.getContext('2d').putImageData(pixels, 0, 0);
   canvas.hidden = false;
 }
@@ -261,7 +263,21 @@ function convertEntry(entry) {
       }
     });
     entry.requestId = id;
+    setTimeout(() => prepareCanvas(view.querySelector('.device-canvas'), pngSize(entry.png)));
   });
+}
+
+// Gives a hidden canvas the PNG's `size` and draws it once, while the Worker
+// converts: the browser then allocates and first writes its pixels now, not
+// between the result and the screen (10 ms for a photograph). A canvas on
+// show keeps its picture.
+function prepareCanvas(canvas, size) {
+  const fits = limit && size && size.width >= 1 && size.height >= 1 && size.width <= limit.width
+    && size.height <= limit.height;
+  if (!canvas.hidden || !fits) return;
+  canvas.width = size.width;
+  canvas.height = size.height;
+  canvas.getContext('2d').putImageData(new ImageData(size.width, size.height), 0, 0);
 }
 
 // Decodes `entry`'s ZEQ file again in the chosen layout and background.

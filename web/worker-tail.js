@@ -34,6 +34,37 @@
     return block;
   }
 
+  // Reads the file at `path` of the in-memory file system into the module's
+  // memory, with no copy in between: { file, size }; the caller frees `file`.
+  function readIn(path) {
+    const size = FS.stat(path).size;
+    const file = _malloc(Math.max(size, 1));
+    const stream = FS.open(path, 'r');
+    FS.read(stream, HEAP8, file, size, 0);
+    FS.close(stream);
+    return { file, size };
+  }
+
+  // Blocks the size of the largest image's RGBA samples (and of its ZEQ
+  // file), written once while the Worker is idle: a fresh block of that size
+  // costs about 8 ms of page faults when first written, which would fall
+  // between a conversion's end and its preview. Each holds at most one
+  // result's bytes, so a block is used only when they fill a quarter of it.
+  const spares = [];
+  const SPARES = 2;  // the ZEQ file and the device's view
+  let spareSize = 0;
+  function refillSpares() {
+    while (spares.length < SPARES) spares.push(new Uint8Array(spareSize).fill(0));
+  }
+  // A copy of `length` bytes at `block` in the module's memory, in a spare
+  // block when `quick` and one fits (a view of its first `length` bytes).
+  function copyOut(block, length, quick) {
+    const spare = quick && length * 4 >= spareSize && length <= spareSize && spares.pop();
+    if (!spare) return HEAPU8.slice(block, block + length);
+    spare.set(HEAPU8.subarray(block, block + length));
+    return spare.subarray(0, length);
+  }
+
   // The loader's header fields of the ZEQ file of `size` bytes at `file` in
   // the module's memory (zeq_info's names), or null when the loader refuses
   // its header.
@@ -57,6 +88,7 @@
   // of the page's #layout) over `background` (0xRRGGBB): { width, height,
   // rgba } and takePanel(), which gives the layout's bytes as a Blob and
   // frees them (call it once), or { status } when the loader refuses it.
+  // `rgba` is in a spare block (copyOut).
   function decodeDevice(file, size, layout, background) {
     const info = _malloc(_web_info_size());
     const out = _malloc(12);  // the status, the panel's size and the RGBA block: three words
@@ -69,7 +101,7 @@
       const panelSize = HEAPU32[(out + 4) >> 2];
       result.width = _web_info_width(info);
       result.height = _web_info_height(info);
-      result.rgba = HEAPU8.slice(rgba, rgba + result.width * result.height * 4);
+      result.rgba = copyOut(rgba, result.width * result.height * 4, true);
       _free(rgba);
       // The Blob copies the bytes here, so that the page's thread never does.
       result.takePanel = () => {
@@ -188,7 +220,8 @@
     removeFolder(folder);
     FS.mkdir(folder);
     FS.mkdir(folder + '/out');
-    FS.writeFile(folder + '/' + request.name, new Uint8Array(request.png));
+    // The PNG was moved to the Worker: the file system keeps it without a copy.
+    FS.writeFile(folder + '/' + request.name, new Uint8Array(request.png), { canOwn: true });
     FS.chdir(folder);
     // A name that looks like an option is still the file.
     const input = /^[-/]/.test(request.name) ? './' + request.name : request.name;
@@ -203,11 +236,10 @@
       removeFolder(folder + '/out');
       removeFolder(folder);
     };
-    reply.zeq = zeqPath && FS.readFile(zeqPath);
-    const size = reply.zeq ? reply.zeq.length : 0;
-    // The loader reads a copy in the module's memory; the file's bytes move to the page.
-    const file = reply.zeq && copyIn(reply.zeq);
+    // The loader reads the file in the module's memory; a copy moves to the page.
+    const { file, size } = zeqPath ? readIn(zeqPath) : { file: 0, size: 0 };
     if (file) {
+      reply.zeq = copyOut(file, size, request.preview);
       reply.zeqName = outputs[0];
       reply.header = readHeader(file, size);
     }
@@ -222,6 +254,7 @@
     const zeq = HEAPU8.slice(file, file + size);
     _free(file);
     send(request, 'downloads', { zeq: new Blob([zeq], { type: 'application/octet-stream' }), panel: takePanel() });
+    later(request, refillSpares, refillSpares);
     later(request, () => send(request, 'original', { original: decodeOriginal(folder + '/' + request.name) }),
       cleanUp);
     later(request, () => {
@@ -238,9 +271,13 @@
   // Converts the bundled sample once, with the preview and the details, as
   // soon as the engine is ready: the browser compiles code fully only once it
   // has run, and the first photograph would otherwise take up to twice as
-  // long. Its replies (request 0) have no reader in the page.
+  // long. Its replies (request 0) have no reader in the page. The spare
+  // blocks are written after it.
   // eslint-disable-next-line no-unused-vars
   function warmUp() {
+    // The largest RGBA image, with room for a ZEQ file's header and
+    // deflate's overhead on samples that do not compress.
+    spareSize = _web_max_width() * _web_max_height() * 4 + 65536;
     const request = { type: 'convert', id: 0, key: 'warm-up', name: 'warm-up.png', png: FS.readFile('/warm-up.png'),
       options: {}, preview: true, layout: 'stored', background: 0 };
     newest.set(request.key, request.id);
@@ -258,6 +295,7 @@
         device.panel = device.takePanel();
         send(request, 'preview', { device });
       });
+      later(request, refillSpares, refillSpares);
     } else if (request.type === 'convert') {
       later(request, () => convert(request));
     }

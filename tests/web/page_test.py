@@ -8,7 +8,7 @@ the package's own.
 
     /usr/bin/python3 page_test.py DIST_DIR NATIVE_PNG2ZEQ SAMPLE_PNG NATIVE_ZEQ2PNG
 """
-import base64, functools, http.server, io, itertools, os, pathlib, re, struct, subprocess, sys
+import base64, functools, http.server, io, itertools, os, pathlib, random, re, struct, subprocess, sys
 import tempfile, threading, unittest, zipfile, zlib
 
 DIST, NATIVE, SAMPLE, ZEQ2PNG = sys.argv[1:5]
@@ -27,11 +27,12 @@ def chunk(kind, data):
     return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
 
 
-def png(width, height, colour_type, depth, extra=b''):
-    """A PNG with a pattern in every byte and the chunks `extra` before its pixels; palette images get 256
-    entries."""
+def png(width, height, colour_type, depth, extra=b'', noise=False):
+    """A PNG with a pattern (or `noise`) in every byte and the chunks `extra` before its pixels; palette images
+    get 256 entries."""
     row = (width * {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type] * depth + 7) // 8
-    raw = b''.join(b'\0' + bytes((x * 37 + y * 11) % 256 for x in range(row)) for y in range(height))
+    raw = b''.join(b'\0' + (random.Random(y).randbytes(row) if noise else
+                            bytes((x * 37 + y * 11) % 256 for x in range(row))) for y in range(height))
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, depth, colour_type, 0, 0, 0))
             + (chunk(b'PLTE', bytes(range(256)) * 3) if colour_type == 3 else b'') + extra
             + chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
@@ -48,6 +49,9 @@ OPTION_SETS += [dict(depth=565, dither=0, uncompressed=0, best=best, window=bits
 IGNORED = {'gamma.png': png(13, 7, 0, 8, chunk(b'gAMA', struct.pack('>I', 100000))),
            'palette-trns.png': png(13, 7, 3, 8, chunk(b'tRNS', bytes(256)))}
 IMAGES.update(IGNORED)
+TABLE = list(IMAGES)  # each converted with every option set
+# As large as the page's results get: a photograph's size that hardly compresses.
+IMAGES['noise.png'] = png(1024, 768, 2, 8, noise=True)
 EMBEDDED = {'é-logo.png': 'sample.png', '1st.png': 'type3-depth4.png', 'tiny_icon.png': 'one.png'}
 # Waits until the page shows at least `count` results, each with its code (and with `details`, its -compare
 # lines); gives their number.
@@ -139,7 +143,7 @@ class PageTest(unittest.TestCase):
                           in entry['message'] and '"url":"blob:' not in entry['message']], [])
 
     def test_from_file_url(self):
-        self.check_page(pathlib.Path(DIST, 'index.html').absolute().as_uri(), list(IMAGES), OPTION_SETS,
+        self.check_page(pathlib.Path(DIST, 'index.html').absolute().as_uri(), TABLE, OPTION_SETS,
                         [(['sample.png', 'type6-depth8.png'], OPTION_SETS[0]),
                          (['sample.png', 'corrupt.png', 'type3-depth4.png'], OPTION_SETS[13]),
                          (['sample.png'], OPTION_SETS[-1])])
@@ -170,9 +174,14 @@ class PageTest(unittest.TestCase):
         for (_, notes, _, original, device), words in zip(views[2:], ['gAMA chunk', 'tRNS chunk']):
             self.assertIn(words, notes)
             self.assertEqual(original, device)
-        # Panel bytes for each layout and a background, as zeq2png -panel gives them.
-        self.driver.find_element('id', 'png-input').send_keys(os.path.join(self.files.name, 'sample.png'))
-        run(WAIT, 5, False)
+        # Panel bytes for each layout and a background, as zeq2png -panel gives them; the noise's device view
+        # equals its original.
+        self.driver.find_element('id', 'png-input').send_keys('\n'.join(os.path.join(self.files.name, n)
+                                                                         for n in ['noise.png', 'sample.png']))
+        run(WAIT, 6, True)
+        self.assertTrue(self.driver.execute_script('''const [original, device] = [...document.querySelectorAll(
+            '.result')][4].querySelectorAll('canvas'); const [a, b] = [original, device].map((c) => c.getContext('2d')
+            .getImageData(0, 0, c.width, c.height).data); return b.length === 1024 * 768 * 4 && a.every((v, i) => v === b[i]);'''))
         self.driver.execute_script("const b = document.getElementById('background'); b.value = '#336699';"
                                    "b.dispatchEvent(new Event('change'));")
         with tempfile.TemporaryDirectory() as scratch:
@@ -195,11 +204,11 @@ class PageTest(unittest.TestCase):
         archive = zipfile.ZipFile(io.BytesIO(base64.b64decode(zipped[1])))
         self.assertTrue(zipped[0].endswith('.zip'))
         self.assertEqual({n: archive.read(n) for n in archive.namelist() if n != 'README.txt'},
-                         {n[:-4] + '.zeq': native(n, OPTION_SETS[0])[1] for n in ['sample.png', *IGNORED]})
+                         {n[:-4] + '.zeq': native(n, OPTION_SETS[0])[1] for n in ['noise.png', 'sample.png', *IGNORED]})
         self.assertIn('png2zeq sample.png', archive.read('README.txt').decode())
         # Remove one, then all; a drop anywhere is taken, never opened in the page's place.
         self.driver.find_elements('class name', 'remove')[-1].click()
-        self.assertEqual(len(self.driver.find_elements('class name', 'result')), 4)
+        self.assertEqual(len(self.driver.find_elements('class name', 'result')), 5)
         self.driver.find_element('id', 'clear-all').click()
         self.assertEqual(len(self.driver.find_elements('class name', 'result')), 0)
         prevented = self.driver.execute_script('''const transfer = new DataTransfer();
